@@ -1,0 +1,29 @@
+// The exported functions of the plug-in. Each one only translates the host's
+// call into calls of the plug-in's own classes.
+#include "KeyholdApp.h"
+#include "WfxApi.h"
+
+using namespace wfx;
+
+WFX_EXPORT int WFX_CALL FsInit(int PluginNr, tProgressProc pProgressProc, tLogProc pLogProc,
+                               tRequestProc pRequestProc) {
+    return theApp().fsInit(PluginNr, pProgressProc, pLogProc, pRequestProc);
+}
+
+WFX_EXPORT void WFX_CALL FsContentPluginUnloading(void) {}
+
+// The store's listing and changes arrive with the store itself; until then
+// the plug-in shows an empty drive and refuses every change.
+WFX_EXPORT HANDLE WFX_CALL FsFindFirst(char*, WIN32_FIND_DATAA*) { return invalidHandle(); }
+WFX_EXPORT BOOL WFX_CALL FsFindNext(HANDLE, WIN32_FIND_DATAA*) { return 0; }
+WFX_EXPORT int WFX_CALL FsFindClose(HANDLE) { return 0; }
+WFX_EXPORT BOOL WFX_CALL FsMkDir(char*) { return 0; }
+WFX_EXPORT BOOL WFX_CALL FsDeleteFile(char*) { return 0; }
+WFX_EXPORT BOOL WFX_CALL FsRemoveDir(char*) { return 0; }
+WFX_EXPORT int WFX_CALL FsRenMovFile(char*, char*, BOOL, BOOL, RemoteInfoStruct*) { return FS_FILE_NOTSUPPORTED; }
+WFX_EXPORT int WFX_CALL FsPutFile(char*, char*, int) { return FS_FILE_NOTSUPPORTED; }
+WFX_EXPORT int WFX_CALL FsExecuteFile(HWND, char*, char*) { return FS_EXEC_ERROR; }
+WFX_EXPORT int WFX_CALL FsExtractCustomIcon(char*, int, HICON*) { return FS_ICON_USEDEFAULT; }
+WFX_EXPORT int WFX_CALL FsContentGetSupportedField(int, char*, char*, int) { return ft_nomorefields; }
+WFX_EXPORT int WFX_CALL FsContentGetValue(char*, int, int, void*, int, int) { return ft_nosuchfield; }
+WFX_EXPORT BOOL WFX_CALL FsContentGetDefaultView(char*, char*, char*, char*, int) { return 0; }

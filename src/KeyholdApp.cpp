@@ -1,0 +1,197 @@
+#include "KeyholdApp.h"
+
+#include <cstring>
+
+#include "Log.h"
+#include "platform/Desktop.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Module.h"
+#include "platform/Platform.h"
+#include "security/Util.h"
+
+namespace {
+
+constexpr unsigned kPanelRefreshMessage = 1075;  // WM_USER + 51
+constexpr unsigned kPanelRefreshCommand = 540;
+constexpr std::size_t kTitleBuffer = 260;
+constexpr int kRequestBuffer = 1024;
+
+// Hands a request to the host through its callback, with buffers it may write.
+platform::HostRequest hostRequestOf(const tHostConnection& host) {
+    wfx::tRequestProc proc = host.request;
+    int pluginNr = host.pluginNr;
+    if (proc == nullptr) return platform::HostRequest();
+    return [proc, pluginNr](int type, const std::string& title, const std::string& text, std::string& answer) {
+        std::vector<char> t(title.begin(), title.end());
+        t.push_back('\0');
+        std::vector<char> x(text.begin(), text.end());
+        x.push_back('\0');
+        std::vector<char> r(kRequestBuffer, '\0');
+        std::strncpy(r.data(), answer.c_str(), r.size() - 1);
+        bool ok = proc(pluginNr, type, t.data(), x.data(), r.data(), kRequestBuffer) != 0;
+        r.back() = '\0';
+        answer.assign(r.data());
+        std::fill(r.begin(), r.end(), '\0');
+        return ok;
+    };
+}
+
+}  // namespace
+
+tNavigationState::tNavigationState() {
+    TreePos none = passwordTree().end();
+    baseNode = unlockRoot = activeRoot = currentNode = listingCursor = autoTypeWindowNode = none;
+}
+
+CKeyholdApp::CKeyholdApp() { security::setMasterPassword(&m_masterPassword); }
+
+CKeyholdApp::~CKeyholdApp() { security::setMasterPassword(nullptr); }
+
+bool CKeyholdApp::InitInstance() {
+    m_host.moduleHandle = platform::module().handle();
+    return true;
+}
+
+int CKeyholdApp::ExitInstance() { return 0; }
+
+std::string pluginFolderOf(const std::string& moduleFileName, char separator) {
+    std::string::size_type cut = moduleFileName.rfind(separator);
+    if (cut == std::string::npos) return moduleFileName;
+    return moduleFileName.substr(0, cut);
+}
+
+int CKeyholdApp::fsInit(int pluginNr, wfx::tProgressProc progress, wfx::tLogProc log, wfx::tRequestProc request) {
+    m_host.pluginNr = pluginNr;
+    m_host.progress = progress;
+    m_host.log = log;
+    m_host.request = request;
+    m_dataFileName = "database.xml";
+
+    std::string moduleName = platform::module().fileName();
+    if (moduleName.size() > 260) moduleName.resize(260);
+    m_pluginFolder = pluginFolderOf(moduleName, platform::kPathSeparator);
+    m_settingsFile = m_pluginFolder + platform::kPathSeparator + "keyHold.ini";
+
+    // The host window is the window that is active while the host calls us;
+    // it also owns the message boxes, including one about the settings.
+    m_host.hostWindow = platform::desktop().activeWindow();
+    platform::messageBoxes().setOwner(m_host.hostWindow);
+    platform::messageBoxes().setHostRequest(hostRequestOf(m_host));
+
+    settings().load(m_settingsFile, m_pluginFolder);
+
+    KH_LOG(eImportant, "Plugin path: %s)", m_pluginFolder.c_str());
+    KH_LOG(eImportant, "Ini file: %s)", m_settingsFile.c_str());
+    KH_LOG(eRubbish, "Leaving FsInit(PluginNr:%d)", pluginNr);
+    return 0;
+}
+
+tTreeNode MakeCommandNode(const std::string& name, int nodeType) {
+    tTreeNode node;
+    node.name = name;
+    node.nodeType = nodeType;
+    node.fileAttributes = wfx::kAttrNormal;
+    node.fileSizeHigh = 0;
+    node.fileSizeLow = 1;
+    node.setCreationTime("");
+    return node;
+}
+
+TreePos BuildCommandNodes(const tTreeNode& databaseRoot) {
+    PasswordTree& tree = passwordTree();
+    tNavigationState& nav = navigation();
+    std::lock_guard<std::recursive_mutex> guard(nav.mutex);
+
+    TreePos firstTop = tree.begin();
+    TreePos root = tree.insert(firstTop, databaseRoot);
+    nav.activeRoot = root;
+    nav.currentNode = root;
+
+    tree.appendChild(root, MakeCommandNode("New Entry", eNode_NewEntry));
+    tree.appendChild(root, MakeCommandNode("Lock Keyhold", eNode_LockKeyhold));
+    if (settings().m_defaultATW->GetValue()) {
+        nav.autoTypeWindowNode =
+            tree.appendChild(root, MakeCommandNode("Default Auto Type Window is ON", eNode_AutoTypeWindowOn));
+    } else {
+        nav.autoTypeWindowNode =
+            tree.appendChild(root, MakeCommandNode("Default Auto Type Window is OFF", eNode_AutoTypeWindowOff));
+    }
+    if (settings().m_enableReload->GetValue()) {
+        KH_LOG(eImportant, "Reload Feature ENABLED !!");
+        KH_LOG(eImportant, "Feature Reload Database ENABLED!");
+        tree.appendChild(root, MakeCommandNode("Reload Database", eNode_ReloadDatabase));
+    } else {
+        KH_LOG(eImportant, "Reload Feature DISABLED !!");
+    }
+
+    nav.unlockRoot = tree.insert(firstTop, MakeCommandNode("UnlockNode", eNode_UnLockKeyhold));
+    tree.appendChild(nav.unlockRoot, MakeCommandNode("UnLock Keyhold", eNode_UnLockKeyhold));
+
+    nav.baseNode = GetBaseNode();
+    return root;
+}
+
+TreePos GetBaseNode() {
+    KH_ENTER("GetBaseNode()");
+    PasswordTree& tree = passwordTree();
+    if (tree.empty()) {
+        KH_LOG(eTroubleShoot, "Tree is empty!");
+        return tree.end();
+    }
+    for (TreePos p = tree.begin(); p != tree.end(); ++p) {
+        if (p->nodeType == eNode_Base) return p;
+    }
+    KH_LOG(eFatal, "BaseNode not found!!!");
+    return tree.end();
+}
+
+void UpdateNumberOfEntries() {
+    KH_ENTER("UpdateNumberOfEntries()");
+    tNavigationState& nav = navigation();
+    std::lock_guard<std::recursive_mutex> guard(nav.mutex);
+    if (!nav.databaseLoaded) return;
+    PasswordTree& tree = passwordTree();
+    if (nav.baseNode == tree.end() || !nav.baseNode.valid()) {
+        KH_LOG(eTroubleShoot, "Tree is empty!");
+        return;
+    }
+    std::uint32_t entries = 0;
+    TreePos newEntry;
+    for (TreePos p = nav.baseNode; p != tree.end(); ++p) {
+        if (p->nodeType == eNode_File) ++entries;
+        if (p->nodeType == eNode_NewEntry) newEntry = p;
+    }
+    if (newEntry.valid()) newEntry->fileSizeLow = entries;
+}
+
+void RefreshHostPanel() {
+    platform::Desktop& desktop = platform::desktop();
+    void* host = theApp().m_host.hostWindow;
+    if (host != nullptr && desktop.foregroundWindow() == host) {
+        KH_LOG(eRubbish, "Active window is TC!");
+        if (!desktop.postMessage(host, kPanelRefreshMessage, kPanelRefreshCommand, 0)) {
+            KH_LOG(eError, "PostMessase returned error!!!");
+        }
+    } else {
+        KH_LOG(eRubbish, "Active window is NOT TC!");
+    }
+}
+
+std::string GetForegroundWindowTitle() {
+    platform::Desktop& desktop = platform::desktop();
+    return desktop.windowTitle(desktop.foregroundWindow(), kTitleBuffer);
+}
+
+std::size_t TreeSize() { return passwordTree().size(); }
+
+std::size_t ChildCount(TreePos position) { return passwordTree().numberOfChildren(position); }
+
+void resetTreeForTesting() {
+    tNavigationState& nav = navigation();
+    std::lock_guard<std::recursive_mutex> guard(nav.mutex);
+    passwordTree().clear();
+    TreePos none = passwordTree().end();
+    nav.baseNode = nav.unlockRoot = nav.activeRoot = nav.currentNode = nav.listingCursor = nav.autoTypeWindowNode =
+        none;
+    nav.databaseLoaded = false;
+}

@@ -1,0 +1,99 @@
+// The plug-in's process-wide state: the application object with the host's
+// connection, the password tree with its named positions, and the settings.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "PluginSettings.h"
+#include "TreeNode.h"
+#include "WfxApi.h"
+#include "security/SecureString.h"
+
+// Options the user toggles while the plug-in runs.
+struct tKeyholdOptions {
+    bool autoTypeWindow = false;
+    // Password generator
+    bool genUpperCase = true;
+    bool genLowerCase = true;
+    bool genDigits = true;
+    bool genSpecial = false;
+    int genLength = 8;
+};
+
+// The host's side of the connection, written once by FsInit.
+struct tHostConnection {
+    int pluginNr = 0;
+    wfx::tProgressProc progress = nullptr;
+    wfx::tLogProc log = nullptr;
+    wfx::tRequestProc request = nullptr;
+    void* hostWindow = nullptr;
+    void* moduleHandle = nullptr;
+};
+
+class CKeyholdApp {
+public:
+    CKeyholdApp();
+    virtual ~CKeyholdApp();
+    CKeyholdApp(const CKeyholdApp&) = delete;
+    CKeyholdApp& operator=(const CKeyholdApp&) = delete;
+
+    virtual bool InitInstance();
+    virtual int ExitInstance();
+
+    int fsInit(int pluginNr, wfx::tProgressProc progress, wfx::tLogProc log, wfx::tRequestProc request);
+
+    // Members, in order
+    std::string m_dataFileName;
+    tKeyholdOptions m_options;
+    std::string m_lastWindowTitle;
+    CSecureString m_masterPassword;
+
+    tHostConnection m_host;
+    std::string m_pluginFolder;
+    std::string m_settingsFile;
+};
+
+// Where the host and the plug-in stand in the password tree. Shared by the
+// host's threads and the plug-in's own, so it is guarded by `mutex`; no one
+// holds it while a dialog is open.
+struct tNavigationState {
+    std::recursive_mutex mutex;
+    TreePos baseNode;
+    TreePos unlockRoot;
+    TreePos activeRoot;
+    TreePos currentNode;
+    TreePos listingCursor;
+    TreePos autoTypeWindowNode;
+    bool databaseLoaded = false;
+
+    tNavigationState();
+    bool isLocked() const { return unlockRoot.valid() && activeRoot == unlockRoot; }
+};
+
+CKeyholdApp& theApp();
+tNavigationState& navigation();
+PluginSettings& settings();
+
+// The plug-in folder of a module file name: the name cut before its last
+// separator, or the whole name when it holds none.
+std::string pluginFolderOf(const std::string& moduleFileName, char separator);
+
+// Command nodes
+tTreeNode MakeCommandNode(const std::string& name, int nodeType);
+TreePos BuildCommandNodes(const tTreeNode& databaseRoot);
+TreePos GetBaseNode();
+void UpdateNumberOfEntries();
+
+// Host services
+void RefreshHostPanel();
+std::string GetForegroundWindowTitle();
+
+// Tree sizes
+std::size_t TreeSize();
+std::size_t ChildCount(TreePos position);
+
+// Tests only: empty the tree and reset the navigation state.
+void resetTreeForTesting();

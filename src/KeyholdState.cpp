@@ -1,0 +1,25 @@
+// The process-wide objects, constructed in this order when the library is
+// loaded and destroyed in the reverse order when it is unloaded. The last one
+// runs InitInstance once everything else exists, and ExitInstance first on the
+// way out; the settings are written when the settings object goes.
+#include "KeyholdApp.h"
+
+namespace {
+
+CKeyholdApp g_app;
+PasswordTree g_tree;
+tNavigationState g_navigation;
+PluginSettings g_settings;
+
+struct FrameworkLifeCycle {
+    FrameworkLifeCycle() { g_app.InitInstance(); }
+    ~FrameworkLifeCycle() { g_app.ExitInstance(); }
+};
+FrameworkLifeCycle g_lifeCycle;
+
+}  // namespace
+
+CKeyholdApp& theApp() { return g_app; }
+PasswordTree& passwordTree() { return g_tree; }
+tNavigationState& navigation() { return g_navigation; }
+PluginSettings& settings() { return g_settings; }

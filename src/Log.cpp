@@ -1,0 +1,44 @@
+#include "Log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+namespace keyholdlog {
+namespace {
+std::atomic<CLogSink*> g_logger{nullptr};
+}
+
+CLogSink* logger() { return g_logger.load(std::memory_order_acquire); }
+
+CLogSink* setLogger(CLogSink* sink) { return g_logger.exchange(sink, std::memory_order_acq_rel); }
+
+std::string unitName(const char* file) {
+    std::string name = file ? file : "";
+    std::string::size_type slash = name.find_last_of("/\\");
+    if (slash != std::string::npos) name.erase(0, slash + 1);
+    std::string::size_type dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.erase(dot);
+    return name;
+}
+
+void write(int level, const char* file, int line, const char* format, ...) {
+    CLogSink* sink = logger();
+    if (sink == nullptr) return;
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    int n = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string message;
+    if (n > 0) {
+        std::vector<char> buffer(static_cast<std::size_t>(n) + 1);
+        std::vsnprintf(buffer.data(), buffer.size(), format, again);
+        message.assign(buffer.data(), static_cast<std::size_t>(n));
+    }
+    va_end(again);
+    sink->log(level, unitName(file).c_str(), line, message);
+}
+
+}  // namespace keyholdlog

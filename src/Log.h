@@ -1,0 +1,46 @@
+// The log call. Every message carries a level, the source unit's name, the line
+// of the call and a printf-style message. Nothing is written (and the
+// arguments are not even formatted) while no logger exists, that is while
+// DebugLogging is off.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+enum eLogLevel { eRubbish = 0, eInformation, eImportant, eWarning, eTroubleShoot, eError, eFatal };
+
+// Receives the formatted messages; the file logger is one.
+class CLogSink {
+public:
+    virtual ~CLogSink() = default;
+    virtual void log(int level, const char* unit, int line, const std::string& message) = 0;
+};
+
+namespace keyholdlog {
+
+// The process-wide logger, or null.
+CLogSink* logger();
+// Installs a logger (null removes it); returns the previous one.
+CLogSink* setLogger(CLogSink* sink);
+
+// Formats and hands the message to the logger, if there is one.
+void write(int level, const char* file, int line, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 4, 5)))
+#endif
+    ;
+
+// The name of a source unit: the file name without folder and extension.
+std::string unitName(const char* file);
+
+}  // namespace keyholdlog
+
+#define KH_LOG(level, ...)                                                   \
+    do {                                                                     \
+        if (keyholdlog::logger() != nullptr)                                 \
+            keyholdlog::write((level), __FILE__, __LINE__, __VA_ARGS__);     \
+    } while (0)
+
+// "Entering <name>" and "Leaving <name>" at eRubbish.
+#define KH_ENTER(name) KH_LOG(eRubbish, "Entering %s", (name))
+#define KH_LEAVE(name) KH_LOG(eRubbish, "Leaving %s", (name))

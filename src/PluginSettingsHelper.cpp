@@ -1,0 +1,84 @@
+#include "PluginSettingsHelper.h"
+
+// The store's implementation is compiled here, in the one unit that uses it.
+#define SI_IMPLEMENTATION
+#include <SimpleIni.h>
+
+#include <cctype>
+#include <limits>
+
+#include "Log.h"
+
+using CSimpleIniStore = CSimpleIniTempl<char, SI_NoCase<char>, SI_ConvertA<char>>;
+
+struct CSettingsStore::Impl {
+    // UTF-8 off, one value per key (a repeated key keeps the later value),
+    // multi-line values on.
+    CSimpleIniStore ini{false, false, true};
+};
+
+CSettingsStore::CSettingsStore() : m_impl(std::make_unique<Impl>()) {}
+CSettingsStore::~CSettingsStore() = default;
+
+int CSettingsStore::load(const std::string& content) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return m_impl->ini.LoadData(content.data(), content.size());
+}
+
+int CSettingsStore::saveToString(std::string& out) const {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    out.clear();
+    return m_impl->ini.Save(out, false);
+}
+
+std::string CSettingsStore::getText(const std::string& section, const std::string& key,
+                                    const std::string& defaultText) const {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    const char* v = m_impl->ini.GetValue(section.c_str(), key.c_str(), nullptr);
+    return v ? std::string(v) : defaultText;
+}
+
+int CSettingsStore::setText(const std::string& section, const std::string& key, const std::string& value) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return m_impl->ini.SetValue(section.c_str(), key.c_str(), value.c_str(), nullptr, true);
+}
+
+void CSettingsStore::reset() {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_impl->ini.Reset();
+}
+
+namespace settingsconv {
+
+std::int32_t toInt(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    std::int64_t value = 0;
+    const std::int64_t limit = static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::max()) + 1;
+    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+        if (value < limit) value = value * 10 + (text[i] - '0');
+    }
+    if (value > limit) value = limit;
+    if (negative) value = -value;
+    if (value > std::numeric_limits<std::int32_t>::max()) value = std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(value);
+}
+
+bool toBool(const std::string& text) { return toInt(text) != 0; }
+std::string fromBool(bool value) { return value ? "1" : "0"; }
+std::string fromInt(std::int32_t value) { return std::to_string(value); }
+
+}  // namespace settingsconv
+
+int CSettingsAccess<bool>::SetValue(bool value) {
+    int rc = m_store.setText(m_section, m_key, settingsconv::fromBool(value));
+    KH_LOG(eInformation, "CSettingsAccess<bool>.SetValue: %s returned %d", rc == SI_INSERTED ? "inserted" : "updated",
+           rc);
+    if (rc < 0) KH_LOG(eError, "CSettingsAccess<bool>.SetValue failed!");
+    return rc;
+}

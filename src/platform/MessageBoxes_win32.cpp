@@ -1,0 +1,36 @@
+#include "platform/MessageBoxes.h"
+
+#include <windows.h>
+
+#include <atomic>
+
+namespace platform {
+namespace {
+
+class Win32MessageBoxes : public MessageBoxes {
+public:
+    MessageAnswer show(const std::string& text, const std::string& caption, MessageButtons buttons) override {
+        UINT type = (buttons == MessageButtons::YesNo ? MB_YESNO : MB_OK) | MB_SETFOREGROUND;
+        int r = MessageBoxA(static_cast<HWND>(owner_.load()), text.c_str(), caption.c_str(), type);
+        switch (r) {
+            case IDOK: return MessageAnswer::Ok;
+            case IDYES: return MessageAnswer::Yes;
+            case IDNO: return MessageAnswer::No;
+            default: return MessageAnswer::Cancel;
+        }
+    }
+    void setHostRequest(HostRequest) override {}
+    void setOwner(void* window) override { owner_ = window; }
+
+private:
+    std::atomic<void*> owner_{nullptr};
+};
+
+}  // namespace
+
+MessageBoxes* nativeMessageBoxes() {
+    static Win32MessageBoxes* instance = new Win32MessageBoxes;  // never destroyed: used up to the last destructor
+    return instance;
+}
+
+}  // namespace platform

@@ -1,0 +1,45 @@
+// The platform layer: one small interface per service of the operating system
+// that the plug-in uses. Each concern has a Win32 implementation, a Linux one
+// where Linux offers the service, and an in-memory one for tests
+// (platform/memory). Logic code reaches them only through services().
+#pragma once
+
+namespace platform {
+
+class Module;
+class Environment;
+class Desktop;
+class MessageBoxes;
+class Clock;
+class Files;
+
+struct Services {
+    Module* module = nullptr;
+    Environment* environment = nullptr;
+    Desktop* desktop = nullptr;
+    MessageBoxes* messageBoxes = nullptr;
+    Clock* clock = nullptr;
+    Files* files = nullptr;
+};
+
+// The services in use. Starts with the native implementations of the build.
+Services& services();
+
+// The native implementations, for restoring after a test replaced some.
+Services nativeServices();
+
+inline Module& module() { return *services().module; }
+inline Environment& environment() { return *services().environment; }
+inline Desktop& desktop() { return *services().desktop; }
+inline MessageBoxes& messageBoxes() { return *services().messageBoxes; }
+inline Clock& clock() { return *services().clock; }
+inline Files& files() { return *services().files; }
+
+// Separator of file-system paths on this platform.
+#if defined(_WIN32)
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
+}  // namespace platform

@@ -1,0 +1,29 @@
+#include "platform/Platform.h"
+
+namespace platform {
+
+// Defined by the native implementation of each concern for this build.
+Module* nativeModule();
+Environment* nativeEnvironment();
+Desktop* nativeDesktop();
+MessageBoxes* nativeMessageBoxes();
+Clock* nativeClock();
+Files* nativeFiles();
+
+Services nativeServices() {
+    Services s;
+    s.module = nativeModule();
+    s.environment = nativeEnvironment();
+    s.desktop = nativeDesktop();
+    s.messageBoxes = nativeMessageBoxes();
+    s.clock = nativeClock();
+    s.files = nativeFiles();
+    return s;
+}
+
+Services& services() {
+    static Services current = nativeServices();
+    return current;
+}
+
+}  // namespace platform

@@ -1,0 +1,134 @@
+#include "security/Util.h"
+
+#include <cryptopp/aes.h>
+#include <cryptopp/filters.h>
+#include <cryptopp/hex.h>
+#include <cryptopp/modes.h>
+#include <cryptopp/osrng.h>
+#include <cryptopp/pwdbased.h>
+#include <cryptopp/sha.h>
+
+#include <atomic>
+#include <mutex>
+
+#include "Log.h"
+#include "security/SecureString.h"
+
+namespace security {
+namespace {
+
+constexpr std::size_t kSaltBytes = 8;
+constexpr std::size_t kKeyBytes = 16;
+constexpr unsigned kIterations = 10;
+
+std::atomic<const CSecureString*> g_masterPassword{nullptr};
+
+// Salts come from a generator seeded by the operating system.
+CryptoPP::AutoSeededRandomPool& randomPool() {
+    static CryptoPP::AutoSeededRandomPool pool;
+    return pool;
+}
+std::mutex& randomPoolMutex() {
+    static std::mutex m;
+    return m;
+}
+
+// A 16-byte key buffer that is zeroed before it is freed.
+using KeyBuffer = CryptoPP::SecByteBlock;
+
+void deriveKey(const unsigned char* salt, std::size_t saltLength, KeyBuffer& key) {
+    const CSecureString* master = g_masterPassword.load();
+    char* plain = master ? master->getText() : nullptr;
+    const char* password = plain ? plain : "";
+    CryptoPP::PKCS5_PBKDF2_HMAC<CryptoPP::SHA1> pbkdf2;
+    pbkdf2.DeriveKey(key.data(), key.size(), 0, reinterpret_cast<const CryptoPP::byte*>(password),
+                     std::strlen(password), salt, saltLength, kIterations, 0.0);
+    releasePlainCopy(plain);
+}
+
+std::string hexEncode(const unsigned char* data, std::size_t n) {
+    std::string out;
+    CryptoPP::StringSource(data, n, true, new CryptoPP::HexEncoder(new CryptoPP::StringSink(out), true));
+    return out;
+}
+
+std::string hexDecode(const std::string& text) {
+    std::string out;
+    CryptoPP::StringSource(text, true, new CryptoPP::HexDecoder(new CryptoPP::StringSink(out)));
+    return out;
+}
+
+}  // namespace
+
+void setMasterPassword(const CSecureString* password) { g_masterPassword = password; }
+
+int encrypt(const std::string& plain, std::string& cipherOut, std::string& saltOut) {
+    KH_ENTER("encrypt()");
+    if (plain.empty()) {
+        KH_LOG(eInformation, "No text to encrypt!!");
+        return 1;
+    }
+    unsigned char salt[kSaltBytes];
+    {
+        std::lock_guard<std::mutex> guard(randomPoolMutex());
+        randomPool().GenerateBlock(salt, sizeof salt);
+    }
+    KeyBuffer key(kKeyBytes);
+    deriveKey(salt, sizeof salt, key);
+    std::string cipher;
+    CryptoPP::ECB_Mode<CryptoPP::AES>::Encryption aes(key.data(), key.size());
+    CryptoPP::StringSource(plain, true,
+                           new CryptoPP::StreamTransformationFilter(
+                               aes, new CryptoPP::StringSink(cipher),
+                               CryptoPP::BlockPaddingSchemeDef::PKCS_PADDING));
+    saltOut = hexEncode(salt, sizeof salt);
+    cipherOut = hexEncode(reinterpret_cast<const unsigned char*>(cipher.data()), cipher.size());
+    KH_LEAVE("encrypt()");
+    return 1;
+}
+
+int decrypt(const std::string& cipher, const std::string& salt, std::string& plainOut) {
+    KH_ENTER("decrypt()");
+    if (salt.empty()) return 0;
+    std::string saltBytes = hexDecode(salt);
+    KeyBuffer key(kKeyBytes);
+    deriveKey(reinterpret_cast<const unsigned char*>(saltBytes.data()), saltBytes.size(), key);
+    std::string plain;
+    try {
+        CryptoPP::ECB_Mode<CryptoPP::AES>::Decryption aes(key.data(), key.size());
+        CryptoPP::StringSource(hexDecode(cipher), true,
+                               new CryptoPP::StreamTransformationFilter(
+                                   aes, new CryptoPP::StringSink(plain),
+                                   CryptoPP::BlockPaddingSchemeDef::PKCS_PADDING));
+    } catch (const CryptoPP::InvalidCiphertext&) {
+        KH_LOG(eFatal, "InvalidCiphertext raised");
+    } catch (const CryptoPP::InvalidDataFormat&) {
+        KH_LOG(eFatal, "InvalidDataFormat raised");
+    } catch (const CryptoPP::Exception&) {
+        KH_LOG(eFatal, "InvalidCiphertext raised");
+    }
+    plainOut += plain;
+    std::fill(plain.begin(), plain.end(), '\0');
+    return 1;
+}
+
+std::string applySH1(const CSecureString& password) {
+    KH_ENTER("applySH1()");
+    CPlainCopy plain(password);
+    std::size_t n = std::strlen(plain.c_str());
+    if (n == 0) {
+        KH_LOG(eFatal, "No text to apply SH1. String empty!!");
+        return std::string();
+    }
+    try {
+        CryptoPP::SHA1 sha;
+        CryptoPP::byte digest[CryptoPP::SHA1::DIGESTSIZE];
+        sha.CalculateDigest(digest, reinterpret_cast<const CryptoPP::byte*>(plain.c_str()), n);
+        return hexEncode(digest, sizeof digest);
+    } catch (const CryptoPP::Exception& e) {
+        KH_LOG(eFatal, "Could not apply SH1 HASH. Error: %s", ("Exception: " + e.GetWhat()).c_str());
+        return std::string();
+    }
+}
+
+}  // namespace security

@@ -1,0 +1,31 @@
+// Field encryption and the master password hash.
+//
+// A value is encrypted under a key derived from the master password and a
+// fresh 8-byte salt: PBKDF2-HMAC-SHA1 with 10 iterations gives a 16-byte key
+// for AES-128 in ECB mode with PKCS #7 padding; the ciphertext and the salt are
+// written as uppercase hexadecimal text. The master password itself is never
+// stored, only its SHA-1 hash.
+#pragma once
+
+#include <string>
+
+class CSecureString;
+
+namespace security {
+
+// The master password the operations below use (owned by the application).
+void setMasterPassword(const CSecureString* password);
+
+// Encrypts `plain` under a new salt; always 1. An empty text leaves both
+// outputs unchanged. `plain` and `cipherOut` may be the same string.
+int encrypt(const std::string& plain, std::string& cipherOut, std::string& saltOut);
+
+// 0 without touching `plainOut` when the salt is empty; otherwise 1 with the
+// decrypted bytes appended (a damaged text or a wrong password gives what could
+// be decrypted before the fault).
+int decrypt(const std::string& cipher, const std::string& salt, std::string& plainOut);
+
+// The 40-character uppercase SHA-1 hash of the password; "" when it is empty.
+std::string applySH1(const CSecureString& password);
+
+}  // namespace security
