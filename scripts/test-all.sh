@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Sets up everything and runs every test on all three targets: the Linux
+# build natively, keyhold.wfx under 32-bit wine and keyhold.wfx64 under wine64.
+#
+# What is slow to make (the cross-built dependencies, the wine prefix) is kept
+# in $KEYHOLD_CACHE (default ~/.cache/keyhold), outside the clone, and reused.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+export KEYHOLD_CACHE=${KEYHOLD_CACHE:-$HOME/.cache/keyhold}
+jobs=$(nproc)
+t0=$(date +%s)
+step() { printf '\n== %s (%ss)\n' "$*" "$(( $(date +%s) - t0 ))"; }
+
+step "system packages"
+bash scripts/setup-system.sh all
+
+step "cross-built dependencies"
+for arch in i686 x86_64; do
+  bash scripts/build-cross-deps.sh "$arch"
+done
+
+for arch in i686 x86_64; do
+  dir=build/win32; [ "$arch" = x86_64 ] && dir=build/win64
+  step "Windows build ($arch)"
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
+        -DKEYHOLD_DEPS_PREFIX="$KEYHOLD_CACHE/deps/$arch" >/dev/null
+  cmake --build "$dir" -- -j"$jobs"
+done
+
+step "plug-in archive"
+bash scripts/make-plugin-zip.sh build/keyhold-plugin.zip build/win32/src/keyhold.wfx build/win64/src/keyhold.wfx64
+
+step "Linux build with AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKEYHOLD_SANITIZE=ON >/dev/null
+cmake --build build/sanitize -- -j"$jobs"
+step "tests under the sanitizers (Linux)"
+(cd build/sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+   ctest --output-on-failure -j"$jobs" -LE 'e2e-win')
+
+step "Linux build"
+cmake -S . -B build/linux -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DKEYHOLD_E2E_WIN32_DIR="$root/build/win32" -DKEYHOLD_E2E_WIN64_DIR="$root/build/win64" >/dev/null
+cmake --build build/linux -- -j"$jobs"
+
+step "wine and Xvfb"
+# shellcheck source=scripts/wine-env.sh
+source scripts/wine-env.sh
+kh_xvfb_start
+trap 'kh_wine_stop; kh_xvfb_stop' EXIT
+kh_wine_prefix
+bash scripts/check-cross-deps.sh i686
+bash scripts/check-cross-deps.sh x86_64
+
+step "every test on all three targets"
+(cd build/linux && ctest --output-on-failure -j"$jobs")
+step "done"

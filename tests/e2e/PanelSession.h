@@ -1,0 +1,94 @@
+// Drives the terminal host with a plug-in binary of one target, the way a
+// person at the terminal would: lines go to its standard input, the
+// transcript comes back from its standard output.
+//
+// The target comes from the environment that CTest sets, KH_E2E holding four
+// fields separated by "|":
+//   the target (linux, win32 or win64), the terminal host binary of that
+//   target, the plug-in binary of that target, and the wine launcher for the
+//   Windows targets (empty on Linux).
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <map>
+#include <string>
+#include <vector>
+
+struct E2ETarget {
+    std::string name;
+    std::string panel;
+    std::string plugin;
+    std::string wine;
+    bool isWindows() const { return !wine.empty(); }
+    // Timeouts are generous under wine, whose first start in a session is slow.
+    std::chrono::seconds timeout() const { return std::chrono::seconds(isWindows() ? 120 : 30); }
+    static E2ETarget fromEnvironment();
+};
+
+// A fresh folder holding a copy of the plug-in, like a plug-in installed
+// into a file manager. Removed at the end.
+class PluginFolder {
+public:
+    explicit PluginFolder(const E2ETarget& target);
+    ~PluginFolder();
+    const std::string& path() const { return m_path; }
+    std::string file(const std::string& name) const { return m_path + "/" + name; }
+    // The plug-in as the target's host names it (a Windows path under wine).
+    std::string pluginForHost() const;
+    // A path inside the folder as the plug-in sees it on its target.
+    std::string asTargetPath(const std::string& name) const;
+
+private:
+    const E2ETarget& m_target;
+    std::string m_path;
+    std::string m_pluginName;
+};
+
+class PanelSession {
+public:
+    PanelSession(const E2ETarget& target, const PluginFolder& folder);
+    ~PanelSession();
+    PanelSession(const PanelSession&) = delete;
+    PanelSession& operator=(const PanelSession&) = delete;
+
+    // Sends one line (a command or an answer to a request).
+    void send(const std::string& line);
+    // Waits until everything sent so far has been handled and returns the
+    // transcript lines that came since the last call.
+    std::vector<std::string> sync();
+    // Sends "quit", waits for the host to end and returns its exit code; the
+    // remaining transcript is in `rest`.
+    int quit(std::vector<std::string>* rest = nullptr);
+    // The whole transcript so far.
+    const std::vector<std::string>& transcript() const { return m_all; }
+
+private:
+    bool readLine(std::string& line, std::chrono::steady_clock::time_point deadline);
+    int waitForExit(std::chrono::steady_clock::time_point deadline);
+
+    const E2ETarget& m_target;
+    pid_t m_pid = -1;
+    int m_in = -1;
+    int m_out = -1;
+    std::string m_pending;
+    std::vector<std::string> m_all;
+    std::size_t m_reported = 0;
+    int m_syncs = 0;
+    bool m_exited = false;
+    int m_status = 0;
+};
+
+// A settings file read back: section -> key -> value (names as written).
+using IniContent = std::map<std::string, std::map<std::string, std::string>>;
+IniContent readIni(const std::string& path);
+bool fileExists(const std::string& path);
+bool isDirectory(const std::string& path);
+// Names in a folder, without . and ..
+std::vector<std::string> folderEntries(const std::string& path);
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& content);
+// Whether any line contains the text.
+bool anyLineHas(const std::vector<std::string>& lines, const std::string& text);
+std::string joinLines(const std::vector<std::string>& lines);
