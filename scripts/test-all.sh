@@ -37,6 +37,7 @@ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKEYHOLD_SANITIZ
 cmake --build build/sanitize -- -j"$jobs"
 step "tests under the sanitizers (Linux)"
 (cd build/sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+   LSAN_OPTIONS=suppressions="$root/tests/lsan.supp" \
    ctest --output-on-failure -j"$jobs" -LE 'e2e-win')
 
 step "Linux build"
