@@ -1,6 +1,8 @@
 #include "platform/Module.h"
 
 #include <dlfcn.h>
+#include <limits.h>
+#include <stdlib.h>
 
 namespace platform {
 namespace {
@@ -9,10 +11,12 @@ class LinuxModule : public Module {
 public:
     std::string fileName() const override {
         Dl_info info{};
-        if (dladdr(reinterpret_cast<void*>(&anchor), &info) != 0 && info.dli_fname != nullptr) {
-            return info.dli_fname;
-        }
-        return std::string();
+        if (dladdr(reinterpret_cast<void*>(&anchor), &info) == 0 || info.dli_fname == nullptr) return std::string();
+        // The loader reports the name the host passed, which may be relative;
+        // the plug-in's folder must not move when the host changes folders.
+        char full[PATH_MAX];
+        if (realpath(info.dli_fname, full) != nullptr) return full;
+        return info.dli_fname;
     }
     void* handle() const override { return nullptr; }
 

@@ -93,13 +93,15 @@ std::string PluginFolder::asTargetPath(const std::string& name) const {
     return m_target.isWindows() ? windowsPathOf(p) : p;
 }
 
-PanelSession::PanelSession(const E2ETarget& target, const PluginFolder& folder) : m_target(target) {
+PanelSession::PanelSession(const E2ETarget& target, const PluginFolder& folder, bool relativePath)
+    : m_target(target) {
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe failed");
     std::vector<std::string> args;
     if (target.isWindows()) args.push_back(target.wine);
     args.push_back(target.panel);
-    args.push_back(folder.pluginForHost());
+    args.push_back(relativePath ? (target.isWindows() ? ".\\" : "./") + folder.pluginName()
+                                : folder.pluginForHost());
     m_pid = fork();
     if (m_pid < 0) throw std::runtime_error("fork failed");
     if (m_pid == 0) {

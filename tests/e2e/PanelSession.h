@@ -37,6 +37,7 @@ public:
     std::string file(const std::string& name) const { return m_path + "/" + name; }
     // The plug-in as the target's host names it (a Windows path under wine).
     std::string pluginForHost() const;
+    const std::string& pluginName() const { return m_pluginName; }
     // A path inside the folder as the plug-in sees it on its target.
     std::string asTargetPath(const std::string& name) const;
 
@@ -48,7 +49,9 @@ private:
 
 class PanelSession {
 public:
-    PanelSession(const E2ETarget& target, const PluginFolder& folder);
+    // The host runs in the plug-in's folder; with relativePath it names the
+    // plug-in relative to that folder, as a host started there may.
+    PanelSession(const E2ETarget& target, const PluginFolder& folder, bool relativePath = false);
     ~PanelSession();
     PanelSession(const PanelSession&) = delete;
     PanelSession& operator=(const PanelSession&) = delete;

@@ -40,6 +40,16 @@ TEST_F(StartupTest, FreshFolderGetsTheDefaultSettingsAgainAtUnload) {
     EXPECT_FALSE(fileExists(folder.file("database.xml")));
 }
 
+TEST_F(StartupTest, PluginNamedRelativelyStillKnowsItsFolder) {
+    {
+        PanelSession panel(target, folder, true);
+        panel.sync();
+        EXPECT_EQ(panel.quit(), 0) << joinLines(panel.transcript());
+    }
+    ASSERT_TRUE(fileExists(ini()));
+    EXPECT_EQ(readIni(ini())["MAIN"]["datafile"], folder.asTargetPath("database.xml")) << readFile(ini());
+}
+
 TEST_F(StartupTest, ExistingSettingsAreKeptWhole) {
     writeFile(ini(),
               "[main]\ndatafile=%USERPROFILE%\\keys.xml\nhotkey=ALT-SHIFT-K\n"
