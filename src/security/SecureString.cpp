@@ -1,30 +1,46 @@
 #include "security/SecureString.h"
 
+#include <cryptopp/osrng.h>
+
 #include <cstring>
 #include <random>
 
 namespace {
 
-void wipe(volatile unsigned char* p, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) p[i] = 0;
+void fillRandom(unsigned char* out, std::size_t n) {
+    try {
+        CryptoPP::OS_GenerateRandomBlock(false, out, n);
+        return;
+    } catch (const std::exception&) {
+        // No system generator reachable: fall through to the library's.
+    }
+    std::random_device rd;
+    for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<unsigned char>(rd());
+}
+
+void freeCell(unsigned char* cell) {
+    secureWipe(cell, 1);
+    delete cell;
 }
 
 }  // namespace
 
+void secureWipe(void* p, std::size_t n) {
+    volatile unsigned char* q = static_cast<volatile unsigned char*>(p);
+    for (std::size_t i = 0; i < n; ++i) q[i] = 0;
+}
+
 void releasePlainCopy(char* copy) {
     if (copy == nullptr) return;
-    wipe(reinterpret_cast<volatile unsigned char*>(copy), std::strlen(copy));
+    secureWipe(copy, std::strlen(copy));
     delete[] copy;
 }
 
-CSecureString::CSecureString() {
-    std::random_device rd;
-    for (std::size_t i = 0; i < kMaskSize; ++i) m_mask[i] = static_cast<unsigned char>(rd());
-}
+CSecureString::CSecureString() { fillRandom(m_mask, kMaskSize); }
 
 CSecureString::~CSecureString() {
     clear();
-    wipe(m_mask, kMaskSize);
+    secureWipe(m_mask, kMaskSize);
 }
 
 CSecureString::CSecureString(const CSecureString& other) : CSecureString() {
@@ -46,33 +62,48 @@ void CSecureString::setText(const char* text) {
 }
 
 char* CSecureString::getText() const {
-    char* copy = new char[m_length + 1];
-    for (std::size_t i = 0; i < m_length; ++i) copy[i] = static_cast<char>(m_cells[i] ^ m_mask[i % kMaskSize]);
-    copy[m_length] = '\0';
+    const std::size_t n = m_cells.size();
+    char* copy = new char[n + 1];
+    for (std::size_t i = 0; i < n; ++i) copy[i] = static_cast<char>(*m_cells[i] ^ m_mask[i % kMaskSize]);
+    copy[n] = '\0';
     return copy;
 }
 
-bool CSecureString::isEmpty() const { return m_length == 0; }
+bool CSecureString::isEmpty() const { return m_cells.empty(); }
 
 void CSecureString::clear() {
-    if (m_cells != nullptr) {
-        wipe(m_cells, m_length);
-        delete[] m_cells;
-    }
-    m_cells = nullptr;
-    m_length = 0;
+    for (unsigned char* cell : m_cells) freeCell(cell);
+    m_cells.clear();
+}
+
+// XOR is its own inverse: the same pass masks plain cells and unmasks masked ones.
+void CSecureString::toggleMask() {
+    for (std::size_t i = 0; i < m_cells.size(); ++i) *m_cells[i] ^= m_mask[i % kMaskSize];
 }
 
 void CSecureString::insertCharacters(std::size_t position, const char* text, std::size_t count) {
-    if (text == nullptr || count == 0 || position > m_length) return;
-    std::size_t n = m_length + count;
-    unsigned char* cells = new unsigned char[n];
-    // Unmask into the new positions, then mask again for where each one lands.
-    for (std::size_t i = 0; i < position; ++i) cells[i] = m_cells[i] ^ m_mask[i % kMaskSize];
-    for (std::size_t i = 0; i < count; ++i) cells[position + i] = static_cast<unsigned char>(text[i]);
-    for (std::size_t i = position; i < m_length; ++i) cells[i + count] = m_cells[i] ^ m_mask[i % kMaskSize];
-    for (std::size_t i = 0; i < n; ++i) cells[i] ^= m_mask[i % kMaskSize];
-    clear();
-    m_cells = cells;
-    m_length = n;
+    if (text == nullptr || count == 0 || position > m_cells.size()) return;
+    // Room first, so that nothing can fail between unmasking and masking.
+    std::vector<unsigned char*> fresh(count, nullptr);
+    try {
+        for (unsigned char*& cell : fresh) cell = new unsigned char(0);
+        m_cells.reserve(m_cells.size() + count);
+    } catch (...) {
+        for (unsigned char* cell : fresh) delete cell;
+        throw;
+    }
+    toggleMask();  // plain
+    for (std::size_t i = 0; i < count; ++i) *fresh[i] = static_cast<unsigned char>(text[i]);
+    m_cells.insert(m_cells.begin() + static_cast<std::ptrdiff_t>(position), fresh.begin(), fresh.end());
+    toggleMask();  // masked again
+}
+
+void CSecureString::deleteCharacters(std::size_t position, std::size_t count) {
+    if (count == 0 || position > m_cells.size() || count > m_cells.size() - position) return;
+    toggleMask();  // plain
+    auto first = m_cells.begin() + static_cast<std::ptrdiff_t>(position);
+    auto last = first + static_cast<std::ptrdiff_t>(count);
+    for (auto it = first; it != last; ++it) freeCell(*it);
+    m_cells.erase(first, last);
+    toggleMask();  // masked again
 }

@@ -1,15 +1,26 @@
-// A secret held in scrubbed, masked memory. Each character is stored XOR a
-// per-object random mask; every block that held a character is wiped before
-// it is freed. Plain copies handed out must be released with releasePlainCopy.
+// A secret held in scrubbed, masked memory. Each character lives in its own
+// one-byte heap cell, stored XOR a per-object 32-byte random mask (taken from
+// the system's random source); every cell is wiped before it is freed. Plain
+// copies handed out must be released with releasePlainCopy.
+//
+// At rest cell i holds character i XOR mask[i mod 32]. A change first unmasks
+// every cell, moves the characters, then masks them again for their new
+// positions.
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 // Wipes a plain copy up to its terminating zero and frees it; null is fine.
 void releasePlainCopy(char* copy);
 
+// Overwrites n bytes with zeros in a way the compiler keeps.
+void secureWipe(void* p, std::size_t n);
+
 class CSecureString {
 public:
+    static constexpr std::size_t kMaskSize = 32;
+
     CSecureString();
     virtual ~CSecureString();
     CSecureString(const CSecureString& other);
@@ -19,15 +30,19 @@ public:
     // A new plain copy with a terminating zero; release it with releasePlainCopy.
     char* getText() const;
     bool isEmpty() const;
-    std::size_t length() const { return m_length; }
+    std::size_t length() const { return m_cells.size(); }
     void clear();
+    // Nothing happens when text is null, count is 0 or position is past the end.
     void insertCharacters(std::size_t position, const char* text, std::size_t count);
+    // Nothing happens when position + count is past the end.
+    void deleteCharacters(std::size_t position, std::size_t count);
 
 private:
-    static constexpr std::size_t kMaskSize = 32;
+    friend struct SecureStringInspector;  // tests look at the raw cells
+    void toggleMask();
+
     unsigned char m_mask[kMaskSize];
-    unsigned char* m_cells = nullptr;
-    std::size_t m_length = 0;
+    std::vector<unsigned char*> m_cells;
 };
 
 // Holds a plain copy for the length of a scope and releases it on the way out.
