@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <ostream>
-#include <set>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -125,20 +125,30 @@ void answer(HWND dialog, ScriptLines& script, std::ostream& out) {
     }
 }
 
+// A dialog that is still open and usable this long after it was answered
+// stayed open on purpose (a wrong password, say) and is answered again.
+constexpr DWORD kStillOpenMs = 400;
+
 void watch(ScriptLines* script, std::ostream* out) {
-    std::set<HWND> handled;
+    std::map<HWND, DWORD> answeredAt;
     while (!g_stopping) {
         Sleep(30);
         std::vector<HWND> found;
         EnumWindows(collectDialog, reinterpret_cast<LPARAM>(&found));
         // Forget dialogs that are gone; handles get reused.
-        for (auto it = handled.begin(); it != handled.end();) {
-            it = IsWindow(*it) ? std::next(it) : handled.erase(it);
+        for (auto it = answeredAt.begin(); it != answeredAt.end();) {
+            it = IsWindow(it->first) ? std::next(it) : answeredAt.erase(it);
         }
         for (HWND d : found) {
-            if (handled.count(d)) continue;
-            handled.insert(d);
+            // A dialog under a message box of its own waits for that box.
+            if (!IsWindowEnabled(d)) {
+                if (answeredAt.count(d)) answeredAt[d] = GetTickCount();
+                continue;
+            }
+            auto it = answeredAt.find(d);
+            if (it != answeredAt.end() && GetTickCount() - it->second < kStillOpenMs) continue;
             answer(d, *script, *out);
+            answeredAt[d] = GetTickCount();
         }
     }
 }

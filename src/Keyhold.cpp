@@ -1,6 +1,7 @@
 // The exported functions of the plug-in. Each one only translates the host's
 // call into calls of the plug-in's own classes.
 #include "KeyholdApp.h"
+#include "Listing.h"
 #include "WfxApi.h"
 
 using namespace wfx;
@@ -12,11 +13,12 @@ WFX_EXPORT int WFX_CALL FsInit(int PluginNr, tProgressProc pProgressProc, tLogPr
 
 WFX_EXPORT void WFX_CALL FsContentPluginUnloading(void) {}
 
-// The store's listing and changes arrive with the store itself; until then
-// the plug-in shows an empty drive and refuses every change.
-WFX_EXPORT HANDLE WFX_CALL FsFindFirst(char*, WIN32_FIND_DATAA*) { return invalidHandle(); }
-WFX_EXPORT BOOL WFX_CALL FsFindNext(HANDLE, WIN32_FIND_DATAA*) { return 0; }
-WFX_EXPORT int WFX_CALL FsFindClose(HANDLE) { return 0; }
+WFX_EXPORT HANDLE WFX_CALL FsFindFirst(char* Path, WIN32_FIND_DATAA* FindData) { return FindFirst(Path, FindData); }
+WFX_EXPORT BOOL WFX_CALL FsFindNext(HANDLE Hdl, WIN32_FIND_DATAA* FindData) { return FindNext(Hdl, FindData); }
+WFX_EXPORT int WFX_CALL FsFindClose(HANDLE Hdl) { return FindClose(Hdl); }
+
+// Changes to the store arrive with their own commands; until then the plug-in
+// refuses them.
 WFX_EXPORT BOOL WFX_CALL FsMkDir(char*) { return 0; }
 WFX_EXPORT BOOL WFX_CALL FsDeleteFile(char*) { return 0; }
 WFX_EXPORT BOOL WFX_CALL FsRemoveDir(char*) { return 0; }

@@ -4,6 +4,7 @@
 
 #include "Log.h"
 #include "platform/Desktop.h"
+#include "platform/Dialogs.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Module.h"
 #include "platform/Platform.h"
@@ -77,6 +78,7 @@ int CKeyholdApp::fsInit(int pluginNr, wfx::tProgressProc progress, wfx::tLogProc
     m_host.hostWindow = platform::desktop().activeWindow();
     platform::messageBoxes().setOwner(m_host.hostWindow);
     platform::messageBoxes().setHostRequest(hostRequestOf(m_host));
+    platform::dialogs().setHostRequest(hostRequestOf(m_host));
 
     settings().load(m_settingsFile, m_pluginFolder);
 

@@ -3,6 +3,7 @@
 // runs InitInstance once everything else exists, and ExitInstance first on the
 // way out; the settings are written when the settings object goes.
 #include "KeyholdApp.h"
+#include "XmlData.h"
 
 namespace {
 
@@ -10,6 +11,7 @@ CKeyholdApp g_app;
 PasswordTree g_tree;
 tNavigationState g_navigation;
 PluginSettings g_settings;
+XmlData g_xmlData;
 
 struct FrameworkLifeCycle {
     FrameworkLifeCycle() { g_app.InitInstance(); }
@@ -23,3 +25,4 @@ CKeyholdApp& theApp() { return g_app; }
 PasswordTree& passwordTree() { return g_tree; }
 tNavigationState& navigation() { return g_navigation; }
 PluginSettings& settings() { return g_settings; }
+XmlData& xmlData() { return g_xmlData; }

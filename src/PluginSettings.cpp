@@ -27,6 +27,7 @@ void PluginSettings::loadDefaults(const std::string& pluginFolder) {
 void PluginSettings::load(const std::string& settingsFile, const std::string& pluginFolder) {
     m_settingsFile = settingsFile;
     m_writeBack = true;
+    m_store.reset();
 
     std::string content;
     platform::ReadResult read = platform::files().readAll(settingsFile, content);

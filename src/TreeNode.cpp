@@ -22,8 +22,12 @@ UniqueNumbers& uniqueNumbers() {
     return registry;
 }
 
-std::string decryptedField(bool encrypted, const std::string& text, const std::string& salt) {
-    if (!encrypted) return text;
+// A field is ciphertext exactly when it has a salt. Deciding by the field's
+// own salt (not by the entry-wide flag) keeps an entry readable whose fields
+// are only partly encrypted, such as one marked for encryption that has no
+// password: its flag stays off while its other fields are salted.
+std::string decryptedField(const std::string& text, const std::string& salt) {
+    if (salt.empty()) return text;
     std::string plain;
     security::decrypt(text, salt, plain);
     return plain;
@@ -91,11 +95,11 @@ bool tTreeNode::isCommandNode() const {
 
 std::string tTreeNode::getPassword() {
     encrypted = !passwordSalt.empty();
-    return decryptedField(encrypted, password, passwordSalt);
+    return decryptedField(password, passwordSalt);
 }
-std::string tTreeNode::getUserName() const { return decryptedField(encrypted, userName, userNameSalt); }
-std::string tTreeNode::getNotes() const { return decryptedField(encrypted, notes, notesSalt); }
-std::string tTreeNode::getUrl() const { return decryptedField(encrypted, url, urlSalt); }
+std::string tTreeNode::getUserName() const { return decryptedField(userName, userNameSalt); }
+std::string tTreeNode::getNotes() const { return decryptedField(notes, notesSalt); }
+std::string tTreeNode::getUrl() const { return decryptedField(url, urlSalt); }
 
 void tTreeNode::setCreationTimeNow() {
     ftCreationTime = timeutil::currentFileTime();

@@ -12,6 +12,8 @@ class Desktop;
 class MessageBoxes;
 class Clock;
 class Files;
+class Dialogs;
+class LastError;
 
 struct Services {
     Module* module = nullptr;
@@ -20,6 +22,8 @@ struct Services {
     MessageBoxes* messageBoxes = nullptr;
     Clock* clock = nullptr;
     Files* files = nullptr;
+    Dialogs* dialogs = nullptr;
+    LastError* lastError = nullptr;
 };
 
 // The services in use. Starts with the native implementations of the build.
@@ -34,6 +38,8 @@ inline Desktop& desktop() { return *services().desktop; }
 inline MessageBoxes& messageBoxes() { return *services().messageBoxes; }
 inline Clock& clock() { return *services().clock; }
 inline Files& files() { return *services().files; }
+inline Dialogs& dialogs() { return *services().dialogs; }
+inline LastError& lastError() { return *services().lastError; }
 
 // Separator of file-system paths on this platform.
 #if defined(_WIN32)

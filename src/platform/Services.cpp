@@ -9,6 +9,8 @@ Desktop* nativeDesktop();
 MessageBoxes* nativeMessageBoxes();
 Clock* nativeClock();
 Files* nativeFiles();
+Dialogs* nativeDialogs();
+LastError* nativeLastError();
 
 Services nativeServices() {
     Services s;
@@ -18,6 +20,8 @@ Services nativeServices() {
     s.messageBoxes = nativeMessageBoxes();
     s.clock = nativeClock();
     s.files = nativeFiles();
+    s.dialogs = nativeDialogs();
+    s.lastError = nativeLastError();
     return s;
 }
 

@@ -36,8 +36,7 @@ std::mutex& randomPoolMutex() {
 // A 16-byte key buffer that is zeroed before it is freed.
 using KeyBuffer = CryptoPP::SecByteBlock;
 
-void deriveKey(const unsigned char* salt, std::size_t saltLength, KeyBuffer& key) {
-    const CSecureString* master = g_masterPassword.load();
+void deriveKey(const CSecureString* master, const unsigned char* salt, std::size_t saltLength, KeyBuffer& key) {
     char* plain = master ? master->getText() : nullptr;
     const char* password = plain ? plain : "";
     CryptoPP::PKCS5_PBKDF2_HMAC<CryptoPP::SHA1> pbkdf2;
@@ -74,7 +73,7 @@ int encrypt(const std::string& plain, std::string& cipherOut, std::string& saltO
         randomPool().GenerateBlock(salt, sizeof salt);
     }
     KeyBuffer key(kKeyBytes);
-    deriveKey(salt, sizeof salt, key);
+    deriveKey(g_masterPassword.load(), salt, sizeof salt, key);
     std::string cipher;
     CryptoPP::ECB_Mode<CryptoPP::AES>::Encryption aes(key.data(), key.size());
     CryptoPP::StringSource(plain, true,
@@ -87,12 +86,15 @@ int encrypt(const std::string& plain, std::string& cipherOut, std::string& saltO
     return 1;
 }
 
-int decrypt(const std::string& cipher, const std::string& salt, std::string& plainOut) {
+namespace {
+
+int decryptUnder(const CSecureString* password, const std::string& cipher, const std::string& salt,
+                 std::string& plainOut) {
     KH_ENTER("decrypt()");
     if (salt.empty()) return 0;
     std::string saltBytes = hexDecode(salt);
     KeyBuffer key(kKeyBytes);
-    deriveKey(reinterpret_cast<const unsigned char*>(saltBytes.data()), saltBytes.size(), key);
+    deriveKey(password, reinterpret_cast<const unsigned char*>(saltBytes.data()), saltBytes.size(), key);
     std::string plain;
     try {
         CryptoPP::ECB_Mode<CryptoPP::AES>::Decryption aes(key.data(), key.size());
@@ -110,6 +112,17 @@ int decrypt(const std::string& cipher, const std::string& salt, std::string& pla
     plainOut += plain;
     std::fill(plain.begin(), plain.end(), '\0');
     return 1;
+}
+
+}  // namespace
+
+int decrypt(const std::string& cipher, const std::string& salt, std::string& plainOut) {
+    return decryptUnder(g_masterPassword.load(), cipher, salt, plainOut);
+}
+
+int decryptWith(const CSecureString& password, const std::string& cipher, const std::string& salt,
+                std::string& plainOut) {
+    return decryptUnder(&password, cipher, salt, plainOut);
 }
 
 std::string applySH1(const CSecureString& password) {

@@ -24,6 +24,9 @@ int encrypt(const std::string& plain, std::string& cipherOut, std::string& saltO
 // decrypted bytes appended (a damaged text or a wrong password gives what could
 // be decrypted before the fault).
 int decrypt(const std::string& cipher, const std::string& salt, std::string& plainOut);
+// The same under a given password instead of the master password.
+int decryptWith(const CSecureString& password, const std::string& cipher, const std::string& salt,
+                std::string& plainOut);
 
 // The 40-character uppercase SHA-1 hash of the password; "" when it is empty.
 std::string applySH1(const CSecureString& password);

@@ -232,6 +232,31 @@ int PanelSession::quit(std::vector<std::string>* rest) {
     return code;
 }
 
+void PanelSession::answerPasswordDialog(const std::vector<std::string>& fields) {
+    static const int kFieldIds[] = {3024, 3025};
+    for (std::size_t i = 0; i < fields.size() && i < 2; ++i) {
+        if (m_target.isWindows()) {
+            send("> set " + std::to_string(kFieldIds[i]));
+            send("> type " + std::to_string(kFieldIds[i]) + " " + fields[i]);
+        } else {
+            send("> " + fields[i]);
+        }
+    }
+    if (m_target.isWindows()) send("> click 1");
+}
+
+int PanelSession::passwordFieldsAsked(const std::vector<std::string>& lines) const {
+    int n = 0;
+    for (const std::string& l : lines) {
+        if (!m_target.isWindows()) {
+            if (l.rfind("request RT_Password title=\"Enter Password\"", 0) == 0) ++n;
+        } else if (l.rfind("dialog title=\"Enter Password\"", 0) == 0) {
+            n += l.find("ReType Password") != std::string::npos ? 2 : 1;
+        }
+    }
+    return n;
+}
+
 IniContent readIni(const std::string& path) {
     IniContent ini;
     std::istringstream in(readFile(path));

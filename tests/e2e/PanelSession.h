@@ -64,6 +64,17 @@ public:
     // Sends "quit", waits for the host to end and returns its exit code; the
     // remaining transcript is in `rest`.
     int quit(std::vector<std::string>* rest = nullptr);
+    // Answers the master password dialog with one or two fields and OK: on
+    // Linux the host's password requests, on Windows the real dialog's edits
+    // (typed into key by key) and its OK button.
+    void answerPasswordDialog(const std::vector<std::string>& fields);
+    // Closes a message box with OK.
+    void answerMessage() { send("> ok"); }
+    // Cancels the dialog or request that is up.
+    void cancel() { send("!cancel"); }
+    // How many password fields the plug-in asked for in these lines.
+    int passwordFieldsAsked(const std::vector<std::string>& lines) const;
+
     // The whole transcript so far.
     const std::vector<std::string>& transcript() const { return m_all; }
 

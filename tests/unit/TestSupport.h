@@ -13,6 +13,8 @@
 #include "TreeNode.h"
 #include "platform/Clock_memory.h"
 #include "platform/Desktop_memory.h"
+#include "platform/Dialogs_memory.h"
+#include "platform/LastError_memory.h"
 #include "platform/Environment_memory.h"
 #include "platform/Files_memory.h"
 #include "platform/MessageBoxes_memory.h"
@@ -50,6 +52,8 @@ protected:
         s.messageBoxes = &messageBoxes;
         s.clock = &clock;
         s.files = &files;
+        s.dialogs = &dialogs;
+        s.lastError = &lastError;
         previousLogger_ = keyholdlog::setLogger(&log);
         resetTreeForTesting();
         resetUniqueNumbersForTesting();
@@ -66,6 +70,8 @@ protected:
     platform::MemoryMessageBoxes messageBoxes;
     platform::MemoryClock clock;
     platform::MemoryFiles files;
+    platform::MemoryDialogs dialogs;
+    platform::MemoryLastError lastError;
     RecordingLog log;
 
 private:

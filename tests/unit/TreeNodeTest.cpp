@@ -202,12 +202,12 @@ TEST_F(TreeNodeTest, FieldGettersDecryptEncryptedEntries) {
     security::encrypt("hunter2", e.password, e.passwordSalt);
     security::encrypt("alice", e.userName, e.userNameSalt);
     security::encrypt("line1\r\nline2", e.notes, e.notesSalt);
-    e.url = "plain url";  // no salt while the entry is encrypted: reads as empty
+    e.url = "plain url";  // no salt: the field holds plain text, whatever the entry's flag
     EXPECT_EQ(e.getPassword(), "hunter2");
     EXPECT_TRUE(e.encrypted);
     EXPECT_EQ(e.getUserName(), "alice");
     EXPECT_EQ(e.getNotes(), "line1\r\nline2");
-    EXPECT_EQ(e.getUrl(), "");
+    EXPECT_EQ(e.getUrl(), "plain url");
 
     tTreeNode p = makeEntry("Plain");
     p.password = "pw";

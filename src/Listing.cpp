@@ -1,0 +1,108 @@
+#include "Listing.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "KeyholdApp.h"
+#include "Log.h"
+#include "MasterPassword.h"
+#include "VirtualPath.h"
+#include "platform/LastError.h"
+#include "platform/Platform.h"
+
+namespace {
+
+const wfx::HANDLE kNoRecord = reinterpret_cast<wfx::HANDLE>(static_cast<std::intptr_t>(1));
+
+// Copies a name into a host buffer of MAX_PATH; longer names are cut there.
+void copyName(char* to, const std::string& name) {
+    std::size_t n = name.size() < wfx::kMaxPath - 1 ? name.size() : wfx::kMaxPath - 1;
+    std::memcpy(to, name.data(), n);
+    to[n] = '\0';
+}
+
+void fill(wfx::WIN32_FIND_DATAA* fd, tFindRecord& record, const tTreeNode& node) {
+    fd->dwFileAttributes = node.fileAttributes;
+    fd->ftLastWriteTime = node.ftCreationTime;
+    fd->nFileSizeHigh = node.fileSizeHigh;
+    fd->nFileSizeLow = node.fileSizeLow;
+    copyName(fd->cFileName, node.name);
+    copyName(record.lastName, node.name);
+}
+
+wfx::HANDLE nothingToList(wfx::WIN32_FIND_DATAA* fd, tFindRecord* record) {
+    fd->dwFileAttributes = 0;
+    platform::lastError().set(platform::kErrorNoMoreFiles);
+    delete record;
+    return wfx::invalidHandle();
+}
+
+}  // namespace
+
+wfx::HANDLE FindFirst(const char* hostPath, wfx::WIN32_FIND_DATAA* fd) {
+    std::string path = VirtualPathFromHost(hostPath);
+    KH_LOG(eRubbish, "Entering FsFindFirst(%s)", path.c_str());
+    if (fd == nullptr) return wfx::invalidHandle();
+
+    // The store opens outside the lock: the password prompt may take a while.
+    if (openDatabase() == eOpenResult::Fail) return wfx::invalidHandle();
+
+    std::memset(fd, 0, sizeof *fd);
+    tFindRecord* record = new tFindRecord;
+    copyName(record->path, path);
+
+    tNavigationState& nav = navigation();
+    std::unique_lock<std::recursive_mutex> guard(nav.mutex);
+    PasswordTree& tree = passwordTree();
+    if (path == "\\" || path.empty()) {
+        if (!nav.isLocked() && nav.activeRoot == nav.baseNode) UpdateNumberOfEntries();
+        if (tree.empty() || !nav.activeRoot.valid() || nav.activeRoot == tree.end() ||
+            !tree.hasChildren(nav.activeRoot)) {
+            KH_LOG(eTroubleShoot, "Tree is currently empty!");
+            return nothingToList(fd, record);
+        }
+        record->cursor = tree.firstChild(nav.activeRoot);
+        nav.listingCursor = record->cursor;
+        fill(fd, *record, *record->cursor);
+        return record;
+    }
+    if (nav.isLocked()) {
+        // Locked, every folder looks like the locked root.
+        delete record;
+        guard.unlock();
+        return FindFirst("\\", fd);
+    }
+    std::vector<std::string> components;
+    SplitVirtualPath(path, components, false);
+    std::string missing;
+    if (FindNodeByPath(components, nav.currentNode, nav.listingCursor, missing, tree.begin()) == 0) {
+        return nothingToList(fd, record);
+    }
+    record->cursor = nav.listingCursor;
+    fill(fd, *record, *record->cursor);
+    return record;
+}
+
+wfx::BOOL FindNext(wfx::HANDLE handle, wfx::WIN32_FIND_DATAA* fd) {
+    if (handle == kNoRecord || handle == nullptr || handle == wfx::invalidHandle() || fd == nullptr) return 0;
+    tFindRecord* record = static_cast<tFindRecord*>(handle);
+    tNavigationState& nav = navigation();
+    std::lock_guard<std::recursive_mutex> guard(nav.mutex);
+    if (!record->cursor.valid()) return 0;
+    TreePos next = passwordTree().nextSibling(record->cursor);
+    if (!next.valid() || next == passwordTree().end()) {
+        record->cursor = TreePos();
+        return 0;
+    }
+    record->cursor = next;
+    nav.listingCursor = next;
+    fill(fd, *record, *next);
+    return 1;
+}
+
+int FindClose(wfx::HANDLE handle) {
+    if (handle != kNoRecord && handle != nullptr && handle != wfx::invalidHandle()) {
+        delete static_cast<tFindRecord*>(handle);
+    }
+    return 0;
+}

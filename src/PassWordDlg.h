@@ -1,0 +1,45 @@
+// The master password dialog: one field to give the password of an existing
+// store (mode 0), or two equal ones to set a new password (mode 1).
+#pragma once
+
+#include <functional>
+
+#include "DialogControls.h"
+#include "security/SecureString.h"
+
+enum {
+    IDD_PASSWORD = 3029,
+    IDC_PASSWORD_FIRST = 3024,
+    IDC_PASSWORD_SECOND = 3025,
+    IDC_PASSWORD_SECOND_LABEL = 3026,
+};
+
+class CPassWordDlg : public CDialogLogic {
+public:
+    // Tells whether a typed password is the store's (mode 0).
+    using Verifier = std::function<bool(const CSecureString& candidate)>;
+
+    CPassWordDlg(CSecureString& masterPassword, Verifier verify);
+
+    void setMode(int mode);
+    int mode() const { return m_mode; }
+    // Shows the dialog; kDialogOk or kDialogCancel.
+    int DoModal(void* parentWindow = nullptr);
+
+    // The master password that was current before a mode-1 dialog was confirmed.
+    CSecureString oldPassword;
+
+    static const tDialogTemplate& resourceTemplate();
+
+    // CDialogLogic
+    const tDialogTemplate& dialogTemplate() const override { return resourceTemplate(); }
+    void onInit(IDialogControls& controls) override;
+    void onCommand(IDialogControls& controls, int id, eControlNotification what) override;
+
+private:
+    void onOk(IDialogControls& controls);
+
+    CSecureString& m_master;
+    Verifier m_verify;
+    int m_mode = 0;
+};

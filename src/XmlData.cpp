@@ -1,0 +1,540 @@
+#include "XmlData.h"
+
+#include <tinyxml.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "KeyholdApp.h"
+#include "MasterPassword.h"
+#include "Log.h"
+#include "platform/Environment.h"
+#include "platform/Files.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Platform.h"
+#include "security/SecureString.h"
+#include "security/Util.h"
+
+namespace {
+
+// Deeper nesting than this is no password store, and parsing it would run the
+// host's stack out.
+constexpr int kMaxNesting = 256;
+
+const char* const kDefaultFolders[] = {"Email", "Network", "Windows", "Homebanking", "Internet"};
+
+std::string attribute(const TiXmlElement* e, const char* name) {
+    const char* v = e->Attribute(name);
+    return v ? std::string(v) : std::string();
+}
+
+// The `name` attribute, else `basename`.
+std::string nameOf(const TiXmlElement* e) {
+    std::string n = attribute(e, "name");
+    return n.empty() ? attribute(e, "basename") : n;
+}
+
+// Unique numbers are read as decimal, from their leading digits.
+std::uint32_t numberOf(const TiXmlElement* e) {
+    const char* v = e->Attribute("id");
+    if (v == nullptr) return 0;
+    std::uint64_t n = 0;
+    for (const char* p = v; *p >= '0' && *p <= '9'; ++p) {
+        n = n * 10 + static_cast<unsigned>(*p - '0');
+        if (n > 0xFFFFFFFFu) return 0;
+    }
+    return static_cast<std::uint32_t>(n);
+}
+
+bool isNamed(const TiXmlElement* e, const char* name) { return e->ValueStr() == name; }
+
+// How deeply the elements of an XML text nest, counted roughly from its tags.
+int nestingOf(const std::string& text) {
+    int depth = 0, deepest = 0;
+    for (std::string::size_type i = text.find('<'); i != std::string::npos; i = text.find('<', i + 1)) {
+        if (i + 1 >= text.size()) break;
+        char c = text[i + 1];
+        if (c == '/') {
+            if (depth > 0) --depth;
+        } else if (c == '!' || c == '?') {
+            continue;
+        } else {
+            std::string::size_type close = text.find('>', i);
+            if (close == std::string::npos) break;
+            if (text[close - 1] != '/') deepest = std::max(deepest, ++depth);
+        }
+        if (deepest > kMaxNesting) break;
+    }
+    return deepest;
+}
+
+// Line ends as the library's own file loading leaves them.
+std::string normalisedLineEnds(const std::string& in) {
+    std::string out;
+    out.reserve(in.size());
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        if (in[i] == '\r') {
+            out += '\n';
+            if (i + 1 < in.size() && in[i + 1] == '\n') ++i;
+        } else {
+            out += in[i];
+        }
+    }
+    return out;
+}
+
+void addTextChild(TiXmlElement& parent, const char* name, const std::string& text, const std::string& salt) {
+    TiXmlElement* child = new TiXmlElement(name);
+    if (!salt.empty()) child->SetAttribute("salt", salt);
+    child->LinkEndChild(new TiXmlText(text));
+    parent.LinkEndChild(child);
+}
+
+void readEntry(const TiXmlElement* e, tTreeNode& node) {
+    std::string encrypt = attribute(e, "encrypt");
+    node.titleSalt = attribute(e, "salt");
+    std::string icon = attribute(e, "icon");
+    node.setIcon(icon.empty() ? "default" : icon);
+    node.encryptedTitle = node.name;
+    if (encrypt == "true") {
+        KH_LOG(eRubbish, "File %s marked for encryption", node.name.c_str());
+        node.markedForEncryption = true;
+    }
+    for (const TiXmlElement* c = e->FirstChildElement(); c != nullptr; c = c->NextSiblingElement()) {
+        const TiXmlNode* first = c->FirstChild();
+        if (first == nullptr || first->ToText() == nullptr) continue;
+        std::string salt = attribute(c, "salt");
+        std::string text = first->ValueStr();
+        const std::string& tag = c->ValueStr();
+        if (tag == "username") {
+            node.userName = text, node.userNameSalt = salt;
+        } else if (tag == "url") {
+            node.url = text, node.urlSalt = salt;
+        } else if (tag == "password") {
+            node.password = text, node.passwordSalt = salt;
+            node.encrypted = !salt.empty();
+        } else if (tag == "notes") {
+            node.notes = text, node.notesSalt = salt;
+        } else if (tag == "creationtime") {
+            node.creationTimeSalt = salt;
+            node.setCreationTime(text);
+        } else if (tag == "lastmodtime") {
+            node.lastModTimeSalt = salt;
+            node.setLastModTime(text);
+        } else if (tag == "lastaccesstime") {
+            node.lastAccessTimeSalt = salt;
+            node.setLastAccessTime(text);
+        } else if (tag == "expiretime") {
+            node.expireTimeText = text, node.expireTimeSalt = salt;
+            node.expires = attribute(c, "expires") == "true";
+        }
+    }
+}
+
+// The element of a node and, below it, those of its folders and entries.
+TiXmlElement* buildElementTree(TreePos pos) {
+    TiXmlElement* element = buildXmlElement(*pos);
+    if (element == nullptr) return nullptr;
+    if (pos->isFolder() || pos->isBase()) {
+        for (auto child = passwordTree().children(pos).begin(); child != passwordTree().children(pos).end();
+             ++child) {
+            if (child->isCommandNode()) continue;
+            if (TiXmlElement* e = buildElementTree(child.position())) element->LinkEndChild(e);
+        }
+    }
+    return element;
+}
+
+std::string withSeparator(const std::string& folder) {
+    if (!folder.empty() && folder.back() == platform::kPathSeparator) return folder;
+    return folder + platform::kPathSeparator;
+}
+
+bool isAbsolute(const std::string& path) {
+#if defined(_WIN32)
+    return path.find('\\') != std::string::npos;
+#else
+    return !path.empty() && path[0] == '/';
+#endif
+}
+
+}  // namespace
+
+XmlData::XmlData() = default;
+XmlData::~XmlData() = default;
+
+void XmlData::resetForTesting() {
+    m_document.reset();
+    m_fileExists = m_initialized = m_dirty = false;
+    m_fileName.clear();
+    m_lastError.clear();
+}
+
+TiXmlElement* buildXmlElement(tTreeNode& node) {
+    TiXmlElement* e = nullptr;
+    if (node.isEntry()) {
+        KH_LOG(eRubbish, "Creating XML for file node %s", node.name.c_str());
+        e = new TiXmlElement("file");
+        e->SetAttribute("name", node.titleSalt.empty() ? node.name : node.encryptedTitle);
+        if (!node.titleSalt.empty()) e->SetAttribute("salt", node.titleSalt);
+        e->SetAttribute("id", std::to_string(node.uniqueNumber));
+        addTextChild(*e, "username", node.userName, node.userNameSalt);
+        addTextChild(*e, "url", node.url, node.urlSalt);
+        addTextChild(*e, "password", node.password, node.passwordSalt);
+        addTextChild(*e, "notes", node.notes, node.notesSalt);
+        addTextChild(*e, "image", node.image, "");
+        addTextChild(*e, "creationtime", node.creationTimeText, node.creationTimeSalt);
+        addTextChild(*e, "lastmodtime", node.lastModTimeText, node.lastModTimeSalt);
+        addTextChild(*e, "lastaccesstime", node.lastAccessTimeText, node.lastAccessTimeSalt);
+        TiXmlElement* expire = new TiXmlElement("expiretime");
+        expire->SetAttribute("expires", node.expires ? "true" : "false");
+        if (!node.expireTimeSalt.empty()) expire->SetAttribute("salt", node.expireTimeSalt);
+        expire->LinkEndChild(new TiXmlText(node.expireTimeText));
+        e->LinkEndChild(expire);
+    } else if (node.isFolder()) {
+        KH_LOG(eRubbish, "Creating XML for directory node %s", node.name.c_str());
+        e = new TiXmlElement("folder");
+        e->SetAttribute("name", node.name);
+        e->SetAttribute("id", std::to_string(node.uniqueNumber));
+        e->SetAttribute("creationtime", node.creationTimeText);
+        if (!node.creationTimeSalt.empty()) e->SetAttribute("salt", node.creationTimeSalt);
+    } else if (node.isBase()) {
+        KH_LOG(eRubbish, "Creating XML for base node %s", node.name.c_str());
+        e = new TiXmlElement("pswd");
+        e->SetAttribute("basename", node.name);
+        e->SetAttribute("id", std::to_string(node.uniqueNumber));
+    }
+    if (e != nullptr) node.xmlElement = e;
+    return e;
+}
+
+bool XmlData::locateFile() {
+    std::string value = settings().m_datafile->GetValue();
+    // A settings file without a store location keeps the store beside the plug-in.
+    if (value.empty()) value = "database.xml";
+    theApp().m_dataFileName = value;
+    struct Prefix {
+        const char* text;
+        const char* variable;
+    } prefixes[] = {{"%COMMANDER_PATH%", "COMMANDER_PATH"}, {"%USERPROFILE%", "USERPROFILE"}};
+    for (const Prefix& p : prefixes) {
+        std::string prefix = p.text;
+        if (value.compare(0, prefix.size(), prefix) != 0) continue;
+        std::string v;
+        if (platform::environment().get(p.variable, v)) {
+            if (v.size() > 260) v.resize(260);
+            KH_LOG(eImportant, "Env var %s found: %s", p.variable, v.c_str());
+            m_fileName = v + value.substr(prefix.size());
+            return true;
+        }
+        KH_LOG(eFatal, "%s not foud!!", p.text);
+        KH_LOG(eImportant, "Modify ini file");
+        m_lastError = "The setting datafile (" + value + ") names the environment variable " + p.variable +
+                      ", which is not set.";
+        return false;
+    }
+    m_fileName = isAbsolute(value) ? value : withSeparator(theApp().m_pluginFolder) + value;
+    return true;
+}
+
+int XmlData::initializeXmlData() {
+    KH_ENTER("initializeXmlData");
+    if (m_initialized) return eXmlAlreadyInitialized;
+    m_initialized = true;
+    m_lastError.clear();
+    if (!locateFile()) return eXmlUnreadable;
+
+    KH_LOG(eImportant, "Trying to open %s file.", m_fileName.c_str());
+    std::string content;
+    platform::ReadResult read = platform::files().readAll(m_fileName, content);
+    if (read == platform::ReadResult::Unreadable) {
+        m_lastError = "The password store " + m_fileName + " exists but cannot be read.";
+        KH_LOG(eError, "%s", m_lastError.c_str());
+        return eXmlUnreadable;
+    }
+    bool exists = read == platform::ReadResult::Ok;
+    if (exists) {
+        KH_LOG(eImportant, "XML Database exists and will be loaded");
+        m_fileExists = true;
+        KH_LOG(eRubbish, "File successfully closed!");
+    } else {
+        KH_LOG(eTroubleShoot, "No XML Database found.");
+    }
+    if (m_document) KH_LOG(eInformation, "A XML file was already loaded! Deleting current pointer...");
+    m_document = std::make_unique<TiXmlDocument>(m_fileName);
+    if (!exists) return eXmlNoFile;
+
+    if (nestingOf(content) > kMaxNesting) {
+        KH_LOG(eFatal, "Fatal error loading xml!!");
+        KH_LOG(eFatal, "Parser error: %s", "elements nested too deeply");
+        m_document = std::make_unique<TiXmlDocument>(m_fileName);
+        return eXmlParseError;
+    }
+    content = normalisedLineEnds(content);
+    m_document->Parse(content.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
+    std::fill(content.begin(), content.end(), '\0');
+    if (m_document->Error()) {
+        KH_LOG(eFatal, "Fatal error loading xml!!");
+        KH_LOG(eFatal, "Parser error: %s", m_document->ErrorDesc());
+        m_document = std::make_unique<TiXmlDocument>(m_fileName);
+        return eXmlParseError;
+    }
+    return eXmlLoaded;
+}
+
+void XmlData::buildTree(TiXmlNode* xml, TreePos parent, const std::string& path) {
+    PasswordTree& tree = passwordTree();
+    for (TiXmlNode* n = xml->FirstChild(); n != nullptr; n = n->NextSibling()) {
+        TiXmlElement* e = n->ToElement();
+        if (e == nullptr) continue;
+        std::string name = nameOf(e);
+        if (isNamed(e, "pswd") && GetBaseNode() == tree.end()) {
+            tTreeNode base;
+            base.nodeType = eNode_Base;
+            base.fileAttributes = wfx::kAttrDirectory;
+            base.name = name;
+            base.setCreationTime("");
+            base.fileSizeLow = 1;
+            base.setUniqueNumber(numberOf(e), 1);
+            base.absolutePath = "\\";
+            TreePos root = BuildCommandNodes(base);
+            buildTree(e, root, "\\");
+        } else if (isNamed(e, "pswd") || !parent.valid() || parent == tree.end()) {
+            // A second root, or elements outside the root: nothing of their own.
+            buildTree(e, parent, path);
+        } else if (isNamed(e, "folder")) {
+            tTreeNode folder;
+            folder.nodeType = eNode_Directory;
+            folder.fileAttributes = wfx::kAttrDirectory;
+            folder.name = name;
+            std::string icon = attribute(e, "icon");
+            if (icon.empty()) {
+                KH_LOG(eTroubleShoot, "Directory with no icon defined. Using default");
+                icon = "default";
+            }
+            folder.setIcon(icon);
+            if (e->Attribute("salt") == nullptr) KH_LOG(eTroubleShoot, "Directory with no salt for creation time.");
+            folder.creationTimeSalt = attribute(e, "salt");
+            if (e->Attribute("creationtime") == nullptr) KH_LOG(eTroubleShoot, "Directory with no creation time.");
+            folder.setCreationTime(attribute(e, "creationtime"));
+            folder.setUniqueNumber(numberOf(e), 1);
+            folder.registerNode(parent);
+            TreePos pos = tree.appendChild(parent, folder);
+            if (settings().m_newEntryFolder->GetValue()) {
+                tree.appendChild(pos, MakeCommandNode("[New Entry]", eNode_FolderNewEntry));
+            }
+            buildTree(e, pos, pos->absolutePath);
+        } else if (isNamed(e, "file")) {
+            tTreeNode entry;
+            entry.fileAttributes = wfx::kAttrNormal;
+            entry.fileSizeLow = 1;
+            entry.name = name;
+            readEntry(e, entry);
+            entry.nodeType = eNode_File;
+            entry.setUniqueNumber(numberOf(e), 1);
+            if (!entry.titleSalt.empty()) {
+                entry.name.clear();
+                security::decrypt(entry.encryptedTitle, entry.titleSalt, entry.name);
+            }
+            entry.registerNode(parent);
+            tree.appendChild(parent, entry);
+        } else {
+            buildTree(e, parent, path);
+        }
+    }
+}
+
+int XmlData::loadTree(int mode) {
+    if (mode == 1) {
+        writeWholeXml();
+        return 0;
+    }
+    if (mode != 2 || !m_document) return 0;
+    KH_LOG(eImportant, "Parsing xml");
+    buildTree(m_document.get(), navigation().currentNode, "\\");
+    if (GetBaseNode() == passwordTree().end()) return 0;
+    DecryptTitle();
+    if (m_dirty) {
+        m_dirty = false;
+        return writeWholeXml();
+    }
+    return 1;
+}
+
+bool XmlData::save(TiXmlDocument& document) {
+    TiXmlPrinter printer;
+    printer.SetIndent("    ");
+    document.Accept(&printer);
+    std::string error;
+    if (platform::files().replaceAtomically(m_fileName, printer.Str(), error)) {
+        m_fileExists = true;
+        return true;
+    }
+    m_lastError = "Keyhold could not save the password store\n" + m_fileName + "\n" + error +
+                  "\nThe file on disk is unchanged.";
+    KH_LOG(eError, "Cannot save %s: %s", m_fileName.c_str(), error.c_str());
+    platform::messageBoxes().show(m_lastError, "Keyhold", platform::MessageButtons::Ok);
+    return false;
+}
+
+int XmlData::saveOrReport() { return m_document && save(*m_document) ? 1 : 0; }
+
+int XmlData::writeWholeXml() {
+    if (!m_document) return 0;
+    TreePos base = GetBaseNode();
+    m_document->Clear();
+    m_document->LinkEndChild(new TiXmlDeclaration("1.0", "", ""));
+    if (base != passwordTree().end()) {
+        TiXmlElement* root = buildElementTree(base);
+        // The hash goes in before the one save, so that the file on disk always
+        // carries the key of the fields it holds.
+        root->SetAttribute("masterkey", security::applySH1(theApp().m_masterPassword));
+        m_document->LinkEndChild(root);
+    }
+    return saveOrReport();
+}
+
+int XmlData::updateMasterPassword(const std::string& hash) {
+    KH_ENTER("updateMasterPassword()");
+    TiXmlElement* root = m_document ? m_document->RootElement() : nullptr;
+    if (root == nullptr) {
+        KH_LOG(eFatal, "Error while updating xml with Master Password!");
+        return 0;
+    }
+    root->SetAttribute("masterkey", hash);
+    return saveOrReport();
+}
+
+bool XmlData::checkMasterKey(const CSecureString& candidate) const {
+    const TiXmlElement* root = m_document ? m_document->RootElement() : nullptr;
+    if (root == nullptr) return false;
+    std::string stored = attribute(root, "masterkey");
+    return !stored.empty() && stored == security::applySH1(candidate);
+}
+
+bool XmlData::checkMasterKey() const { return checkMasterKey(theApp().m_masterPassword); }
+
+void XmlData::createDefaultDatabase() {
+    KH_LOG(eImportant, "Creating database file and tree.");
+    tTreeNode baseNode = MakeBaseNode("My Passwords");
+    baseNode.absolutePath = "\\";
+    TreePos base = BuildCommandNodes(baseNode);
+    tNavigationState& nav = navigation();
+    nav.baseNode = base;
+    PasswordTree& tree = passwordTree();
+    bool newEntryFolder = settings().m_newEntryFolder->GetValue();
+    for (const char* name : kDefaultFolders) {
+        tTreeNode folder = MakeFolderNode(name);
+        folder.registerNode(base);
+        TreePos pos = tree.appendChild(base, folder);
+        if (newEntryFolder) tree.appendChild(pos, MakeCommandNode("[New Entry]", eNode_FolderNewEntry));
+    }
+    nav.activeRoot = base;
+    writeWholeXml();
+}
+
+TiXmlElement* XmlData::findElementById(TiXmlNode* start, std::uint32_t number) {
+    if (start == nullptr) return nullptr;
+    std::vector<TiXmlNode*> stack{start};
+    while (!stack.empty()) {
+        TiXmlNode* n = stack.back();
+        stack.pop_back();
+        if (TiXmlElement* e = n->ToElement()) {
+            if ((isNamed(e, "file") || isNamed(e, "folder") || isNamed(e, "pswd")) && numberOf(e) == number) return e;
+        }
+        // Children in reverse so that the first one is looked at first.
+        for (TiXmlNode* c = n->LastChild(); c != nullptr; c = c->PreviousSibling()) stack.push_back(c);
+    }
+    return nullptr;
+}
+
+int XmlData::createXML(const tTreeNode& parent, tTreeNode& node) { return createXML(parent.uniqueNumber, node); }
+
+int XmlData::createXML(std::uint32_t parentNumber, tTreeNode& node) {
+    KH_LOG(eInformation, "createXML for entry %s", node.name.c_str());
+    TiXmlElement* parent = m_document ? findElementById(m_document->RootElement(), parentNumber) : nullptr;
+    if (parent == nullptr) {
+        KH_LOG(eError, "parent node number %d does not exist", static_cast<int>(parentNumber));
+        return 0;
+    }
+    TiXmlElement* e = buildXmlElement(node);
+    if (e == nullptr) return 0;
+    parent->LinkEndChild(e);
+    return saveOrReport();
+}
+
+int XmlData::updateXML(tTreeNode& node) {
+    KH_LOG(eInformation, "updateXML for entry %s", node.name.c_str());
+    TiXmlElement* e = m_document ? findElementById(m_document->RootElement(), node.uniqueNumber) : nullptr;
+    if (node.isFolder()) {
+        if (e != nullptr) e->SetAttribute("name", node.name);
+        return saveOrReport();
+    }
+    if (!node.isEntry() || e == nullptr || e->Parent() == nullptr) {
+        KH_LOG(eError, "node number %d does not exist", static_cast<int>(node.uniqueNumber));
+        return 0;
+    }
+    std::unique_ptr<TiXmlElement> built(buildXmlElement(node));
+    TiXmlNode* replaced = e->Parent()->ReplaceChild(e, *built);
+    node.xmlElement = replaced ? replaced->ToElement() : nullptr;
+    return saveOrReport();
+}
+
+int XmlData::updateXML(const tTreeNode& newParent, const tTreeNode& oldNode, tTreeNode& newNode) {
+    KH_LOG(eInformation, "updateXML for entry %s", oldNode.name.c_str());
+    TiXmlElement* root = m_document ? m_document->RootElement() : nullptr;
+    TiXmlElement* parent = findElementById(root, newParent.uniqueNumber);
+    TiXmlElement* old = findElementById(root, oldNode.uniqueNumber);
+    if (parent == nullptr || old == nullptr || old->Parent() == nullptr) {
+        KH_LOG(eError, "node number %d does not exist", static_cast<int>(oldNode.uniqueNumber));
+        return 0;
+    }
+    old->Parent()->RemoveChild(old);
+    TiXmlElement* e = buildXmlElement(newNode);
+    if (e != nullptr) parent->LinkEndChild(e);
+    // Removal and addition reach the disk together, in one replacement.
+    return saveOrReport();
+}
+
+int XmlData::deleteXML(const tTreeNode& node) {
+    KH_LOG(eInformation, "deleteXML for entry %s", node.name.c_str());
+    TiXmlElement* e = m_document ? findElementById(m_document->RootElement(), node.uniqueNumber) : nullptr;
+    if (e == nullptr || e->Parent() == nullptr) {
+        KH_LOG(eError, "node number %d does not exist", static_cast<int>(node.uniqueNumber));
+        return 0;
+    }
+    e->Parent()->RemoveChild(e);
+    return saveOrReport();
+}
+
+namespace {
+
+void collectFolders(const TiXmlNode* n, const std::string& prefix, std::map<std::string, std::uint32_t>& folders) {
+    for (const TiXmlNode* c = n->FirstChild(); c != nullptr; c = c->NextSibling()) {
+        const TiXmlElement* e = c->ToElement();
+        if (e == nullptr) continue;
+        if (isNamed(e, "folder")) {
+            std::string path = prefix + nameOf(e);
+            folders[path] = numberOf(e);
+            KH_LOG(eInformation, "Folder %s inserted", path.c_str());
+            KH_LOG(eInformation, "Fetching child folders of %s ", path.c_str());
+            collectFolders(e, path + "\\", folders);
+        } else {
+            collectFolders(e, prefix, folders);
+        }
+    }
+}
+
+}  // namespace
+
+void XmlData::getAllFolders(std::map<std::string, std::uint32_t>& folders) {
+    KH_ENTER("getAllFolders");
+    if (!m_document) {
+        KH_LOG(eInformation, "Xml Document NULL");
+    } else if (m_document->RootElement() == nullptr) {
+        KH_LOG(eError, "Incoming node is NULL");
+    } else {
+        collectFolders(m_document->RootElement(), "\\", folders);
+    }
+    KH_LEAVE("getAllFolders");
+}

@@ -1,0 +1,120 @@
+#include "platform/DialogControls_memory.h"
+
+#include <stdexcept>
+
+namespace platform {
+
+MemoryDialogControls::MemoryDialogControls(CDialogLogic& logic) : m_logic(logic) {
+    const tDialogTemplate& t = logic.dialogTemplate();
+    m_cx = t.cx;
+    m_cy = t.cy;
+    for (const tControlTemplate& c : t.controls) {
+        Control& control = m_controls[c.id];
+        control.tpl = c;
+        control.text = c.kind == eControlKind::SecureEdit ? "" : c.text;
+        control.visible = c.visible;
+        control.enabled = c.enabled;
+    }
+}
+
+MemoryDialogControls::Control& MemoryDialogControls::at(int id) {
+    auto it = m_controls.find(id);
+    if (it == m_controls.end()) throw std::invalid_argument("no control " + std::to_string(id));
+    return it->second;
+}
+
+const MemoryDialogControls::Control& MemoryDialogControls::control(int id) const {
+    auto it = m_controls.find(id);
+    if (it == m_controls.end()) throw std::invalid_argument("no control " + std::to_string(id));
+    return it->second;
+}
+
+void MemoryDialogControls::start() { m_logic.onInit(*this); }
+
+void MemoryDialogControls::type(int id, const std::string& text) {
+    Control& c = at(id);
+    if (!c.visible || !c.enabled || c.readOnly || m_ended) return;
+    if (c.tpl.kind == eControlKind::SecureEdit) {
+        c.secret.insertCharacters(c.secret.length(), text.c_str(), text.size());
+    } else {
+        c.text += text;
+    }
+    m_logic.onCommand(*this, id, eChanged);
+}
+
+void MemoryDialogControls::replace(int id, const std::string& text) {
+    Control& c = at(id);
+    if (!c.visible || !c.enabled || c.readOnly || m_ended) return;
+    c.secret.clear();
+    c.text.clear();
+    m_logic.onCommand(*this, id, eChanged);
+    if (!text.empty()) type(id, text);
+}
+
+bool MemoryDialogControls::click(int id) {
+    Control& c = at(id);
+    if (!c.visible || !c.enabled || m_ended) return false;
+    if (c.tpl.kind == eControlKind::CheckBox) c.checked = !c.checked;
+    m_logic.onCommand(*this, id, eClicked);
+    return true;
+}
+
+std::string MemoryDialogControls::shown(int id) const {
+    const Control& c = control(id);
+    if (c.tpl.kind == eControlKind::SecureEdit) return std::string(c.secret.length(), '*');
+    return c.text;
+}
+
+std::string MemoryDialogControls::text(int id) {
+    Control& c = at(id);
+    return c.tpl.kind == eControlKind::SecureEdit ? std::string(c.secret.length(), '*') : c.text;
+}
+
+void MemoryDialogControls::setText(int id, const std::string& text) {
+    Control& c = at(id);
+    if (c.tpl.kind == eControlKind::SecureEdit) {
+        c.secret.setText(text.c_str());
+    } else {
+        c.text = text;
+    }
+}
+
+void MemoryDialogControls::secureText(int id, CSecureString& out) {
+    Control& c = at(id);
+    if (c.tpl.kind == eControlKind::SecureEdit) {
+        out = c.secret;
+    } else {
+        out.setText(c.text.c_str());
+    }
+}
+
+bool MemoryDialogControls::checked(int id) { return at(id).checked; }
+void MemoryDialogControls::setChecked(int id, bool on) { at(id).checked = on; }
+void MemoryDialogControls::enable(int id, bool on) { at(id).enabled = on; }
+bool MemoryDialogControls::isEnabled(int id) { return at(id).enabled; }
+void MemoryDialogControls::show(int id, bool on) { at(id).visible = on; }
+bool MemoryDialogControls::isVisible(int id) { return at(id).visible; }
+void MemoryDialogControls::setReadOnly(int id, bool on) { at(id).readOnly = on; }
+void MemoryDialogControls::insertAtCaret(int id, const std::string& text) { at(id).text += text; }
+void MemoryDialogControls::setListItems(int id, const std::vector<std::string>& items) { at(id).items = items; }
+void MemoryDialogControls::setToolTip(int id, const std::string& text) { at(id).toolTip = text; }
+
+void MemoryDialogControls::moveControl(int id, int x, int y, int cx, int cy) {
+    tControlTemplate& t = at(id).tpl;
+    t.x = x;
+    t.y = y;
+    t.cx = cx;
+    t.cy = cy;
+}
+
+void MemoryDialogControls::resizeDialog(int cx, int cy) {
+    m_cx = cx;
+    m_cy = cy;
+}
+
+void MemoryDialogControls::endDialog(int result) {
+    m_ended = true;
+    m_result = result;
+}
+
+}  // namespace platform

@@ -1,0 +1,68 @@
+// Dialog controls in memory: the dialog as a user sees it, without windows.
+// A test (or the Linux dialogs) types into edits and clicks buttons; the
+// dialog's logic reacts exactly as it does on real controls.
+#pragma once
+
+#include <map>
+
+#include "DialogControls.h"
+
+namespace platform {
+
+class MemoryDialogControls : public IDialogControls {
+public:
+    struct Control {
+        tControlTemplate tpl;
+        std::string text;
+        CSecureString secret;
+        bool visible = true;
+        bool enabled = true;
+        bool readOnly = false;
+        bool checked = false;
+        std::vector<std::string> items;
+        std::string toolTip;
+    };
+
+    MemoryDialogControls(CDialogLogic& logic);
+
+    // The user's side.
+    void start();  // the dialog opens
+    void type(int id, const std::string& text);     // appends at the end, as typing does
+    void replace(int id, const std::string& text);  // empties the field, then types
+    bool click(int id);                             // false when the button is hidden or disabled
+    bool ended() const { return m_ended; }
+    int result() const { return m_result; }
+    const Control& control(int id) const;
+    int width() const { return m_cx; }
+    int height() const { return m_cy; }
+    // What the user sees of a field: asterisks for a secure edit.
+    std::string shown(int id) const;
+
+    // IDialogControls
+    std::string text(int id) override;
+    void setText(int id, const std::string& text) override;
+    void secureText(int id, CSecureString& out) override;
+    bool checked(int id) override;
+    void setChecked(int id, bool on) override;
+    void enable(int id, bool on) override;
+    bool isEnabled(int id) override;
+    void show(int id, bool on) override;
+    bool isVisible(int id) override;
+    void setReadOnly(int id, bool on) override;
+    void insertAtCaret(int id, const std::string& text) override;
+    void setListItems(int id, const std::vector<std::string>& items) override;
+    void setToolTip(int id, const std::string& text) override;
+    void moveControl(int id, int x, int y, int cx, int cy) override;
+    void resizeDialog(int cx, int cy) override;
+    void endDialog(int result) override;
+
+private:
+    Control& at(int id);
+    CDialogLogic& m_logic;
+    std::map<int, Control> m_controls;
+    int m_cx = 0, m_cy = 0;
+    bool m_ended = false;
+    int m_result = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,251 @@
+// The store file: what loading reads, what writing writes, single changes,
+// locking and re-encryption.
+#include "StoreFixture.h"
+
+namespace {
+
+class XmlDataTest : public StoreFixture {
+protected:
+    // Opens a store file with the given root content under the password "pw".
+    void open(const std::string& inner, const std::string& rootAttributes = "basename=\"Base\" id=\"1\"") {
+        files.content[store] = "<?xml version=\"1.0\" ?>\n<pswd " + rootAttributes + " masterkey=\"" + hashOf("pw") +
+                               "\">" + inner + "</pswd>";
+        start();
+        willType("pw");
+        list("\\");
+    }
+    TreePos find(const std::string& path) {
+        std::vector<std::string> parts;
+        SplitVirtualPath(path, parts, false);
+        TreePos current, cursor;
+        std::string missing;
+        FindNodeByPath(parts, current, cursor, missing, passwordTree().begin());
+        return missing.empty() ? current : passwordTree().end();
+    }
+};
+
+TEST_F(XmlDataTest, MarkedEntryIsEncryptedAndTheFileRewrittenOnce) {
+    open("<folder name=\"Bank\" id=\"2\" creationtime=\"100\">"
+         "<file name=\"Giro\" id=\"3\" encrypt=\"true\"><username>ann</username><url>http://bank</url>"
+         "<password>hunter2</password><notes>a&#x0D;&#x0A;b</notes><image/>"
+         "<creationtime>1258363200</creationtime><lastmodtime>1258363201</lastmodtime>"
+         "<lastaccesstime>1258363202</lastaccesstime><expiretime expires=\"true\">2030-01-01</expiretime></file>"
+         "<file name=\"NoPassword\" id=\"4\" encrypt=\"true\"><username>bob</username></file></folder>");
+    EXPECT_EQ(list("\\Bank"), (std::vector<std::string>{"[New Entry]", "Giro", "NoPassword"}));
+    EXPECT_EQ(files.writes, 1);
+    TiXmlDocument d = parsedStore();
+    TiXmlElement* giro = XmlData::findElementById(d.RootElement(), 3);
+    ASSERT_NE(giro, nullptr);
+    EXPECT_EQ(giro->Attribute("encrypt"), nullptr);
+    EXPECT_EQ(std::string(giro->Attribute("salt")).size(), 16u);
+    EXPECT_STRNE(giro->Attribute("name"), "Giro");
+    for (const char* field : {"username", "url", "password", "notes", "creationtime", "lastmodtime", "lastaccesstime",
+                              "expiretime"}) {
+        TiXmlElement* e = giro->FirstChildElement(field);
+        ASSERT_NE(e, nullptr) << field;
+        ASSERT_NE(e->Attribute("salt"), nullptr) << field;
+        EXPECT_EQ(std::string(e->Attribute("salt")).size(), 16u) << field;
+    }
+    EXPECT_STREQ(giro->FirstChildElement("expiretime")->Attribute("expires"), "true");
+
+    TreePos g = find("\\Bank\\Giro");
+    ASSERT_TRUE(g != passwordTree().end());
+    EXPECT_TRUE(g->encrypted);
+    EXPECT_EQ(g->getPassword(), "hunter2");
+    EXPECT_EQ(g->getUserName(), "ann");
+    EXPECT_EQ(g->getNotes(), "a\r\nb");
+    EXPECT_EQ(g->getUrl(), "http://bank");
+    EXPECT_EQ(timeutil::fileTimeToText(g->ftCreationTime), "1258363200");
+    // Without a password the entry's flag stays off, yet its fields read back as they are.
+    TreePos n = find("\\Bank\\NoPassword");
+    ASSERT_TRUE(n != passwordTree().end());
+    EXPECT_FALSE(n->encrypted);
+    EXPECT_FALSE(n->userNameSalt.empty());
+    EXPECT_EQ(n->getUserName(), "bob");
+}
+
+TEST_F(XmlDataTest, ReadsWhatTheFileSaysAndWritesNoIcons) {
+    open("<folder basename=\"Old\" id=\"2\"/><folder name=\"Mail\" id=\"3\" icon=\"email\" creationtime=\"5\">"
+         "<file name=\"Plain\" id=\"4\" icon=\"key\"><username/><password>pw1</password></file></folder>",
+         "name=\"Named\" basename=\"Based\" id=\"1\"");
+    EXPECT_EQ(GetBaseNode()->name, "Named");
+    TreePos old = find("\\Old");
+    ASSERT_TRUE(old != passwordTree().end());
+    EXPECT_EQ(old->getIcon(), "default");
+    EXPECT_TRUE(log.has(eTroubleShoot, "Directory with no icon defined. Using default"));
+    EXPECT_TRUE(log.has(eTroubleShoot, "Directory with no creation time."));
+    EXPECT_EQ(find("\\Mail")->getIcon(), "email");
+    TreePos plain = find("\\Mail\\Plain");
+    EXPECT_EQ(plain->getIcon(), "key");
+    EXPECT_EQ(plain->userName, "");
+    EXPECT_EQ(plain->userNameSalt, "");
+    EXPECT_FALSE(plain->encrypted);
+    EXPECT_EQ(plain->absolutePath, "\\Mail\\Plain");
+    EXPECT_EQ(find("\\Mail")->absolutePath, "\\Mail\\");
+
+    ASSERT_EQ(xmlData().writeWholeXml(), 1);
+    TiXmlDocument d = parsedStore();
+    EXPECT_STREQ(d.RootElement()->Attribute("basename"), "Named");
+    EXPECT_EQ(d.RootElement()->Attribute("name"), nullptr);
+    for (std::uint32_t id : {2u, 3u, 4u}) {
+        TiXmlElement* e = XmlData::findElementById(d.RootElement(), id);
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->Attribute("icon"), nullptr);
+    }
+    EXPECT_STREQ(XmlData::findElementById(d.RootElement(), 4)->FirstChildElement("password")->GetText(), "pw1");
+}
+
+TEST_F(XmlDataTest, BadIdsGetFreshDistinctNumbers) {
+    open("<folder name=\"A\" id=\"7\"/><folder name=\"B\" id=\"7\"/><folder name=\"C\" id=\"-3\"/>"
+         "<folder name=\"D\" id=\"x\"/><folder name=\"E\"/><folder name=\"F\" id=\"99999999999\"/>");
+    std::set<std::uint32_t> numbers;
+    for (const char* name : {"\\A", "\\B", "\\C", "\\D", "\\E", "\\F"}) {
+        TreePos p = find(name);
+        ASSERT_TRUE(p != passwordTree().end()) << name;
+        EXPECT_NE(p->uniqueNumber, 0u) << name;
+        numbers.insert(p->uniqueNumber);
+    }
+    numbers.insert(GetBaseNode()->uniqueNumber);
+    EXPECT_EQ(numbers.size(), 7u);
+    EXPECT_EQ(find("\\A")->uniqueNumber, 7u);
+}
+
+TEST_F(XmlDataTest, SingleChangesReachTheFileByNumber) {
+    open("<folder name=\"Mail\" id=\"2\"><folder name=\"Work\" id=\"3\"><file name=\"Boss\" id=\"4\"/></folder>"
+         "</folder><folder name=\"Bank\" id=\"5\"/>");
+    int writes = files.writes;
+    tTreeNode entry = makeEntry("New");
+    EXPECT_EQ(xmlData().createXML(*find("\\Bank"), entry), 1);
+    EXPECT_EQ(files.writes, writes + 1);
+    EXPECT_NE(XmlData::findElementById(parsedStore().RootElement(), entry.uniqueNumber), nullptr);
+
+    entry.password = "changed";
+    EXPECT_EQ(xmlData().updateXML(entry), 1);
+    TiXmlDocument d = parsedStore();
+    EXPECT_STREQ(XmlData::findElementById(d.RootElement(), entry.uniqueNumber)
+                     ->FirstChildElement("password")->GetText(),
+                 "changed");
+
+    // A move: out of Bank into Mail, one replacement of the file.
+    tTreeNode moved = entry;
+    writes = files.writes;
+    EXPECT_EQ(xmlData().updateXML(*find("\\Mail"), entry, moved), 1);
+    EXPECT_EQ(files.writes, writes + 1);
+    d = parsedStore();
+    TiXmlElement* e = XmlData::findElementById(d.RootElement(), entry.uniqueNumber);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(std::string(static_cast<TiXmlElement*>(e->Parent())->Attribute("name")), "Mail");
+
+    // Deleting a folder takes everything below it.
+    EXPECT_EQ(xmlData().deleteXML(*find("\\Mail\\Work")), 1);
+    d = parsedStore();
+    EXPECT_EQ(XmlData::findElementById(d.RootElement(), 3), nullptr);
+    EXPECT_EQ(XmlData::findElementById(d.RootElement(), 4), nullptr);
+
+    tTreeNode stranger = makeEntry("Nobody");
+    writes = files.writes;
+    EXPECT_EQ(xmlData().deleteXML(stranger), 0);
+    EXPECT_EQ(xmlData().createXML(12345u, stranger), 0);
+    EXPECT_EQ(files.writes, writes);
+}
+
+TEST_F(XmlDataTest, FailedSaveKeepsTheOldFileAndSaysSo) {
+    open("<folder name=\"Mail\" id=\"2\"/>");
+    std::string before = files.content[store];
+    files.failWrites = true;
+    tTreeNode entry = makeEntry("New");
+    EXPECT_EQ(xmlData().createXML(*find("\\Mail"), entry), 0);
+    EXPECT_EQ(files.content[store], before);
+    ASSERT_FALSE(messageBoxes.shown.empty());
+    EXPECT_NE(messageBoxes.shown.back().text.find("could not save"), std::string::npos);
+    EXPECT_EQ(xmlData().writeWholeXml(), 0);
+}
+
+TEST_F(XmlDataTest, AllFoldersByPath) {
+    open("<folder name=\"Mail\" id=\"2\"><folder name=\"Work\" id=\"3\"/></folder><folder name=\"Bank\" id=\"4\"/>"
+         "<file name=\"x\" id=\"9\"/>");
+    std::map<std::string, std::uint32_t> folders;
+    xmlData().getAllFolders(folders);
+    EXPECT_EQ(folders, (std::map<std::string, std::uint32_t>{{"\\Bank", 4}, {"\\Mail", 2}, {"\\Mail\\Work", 3}}));
+    // One path seen twice keeps the number met last.
+    TiXmlElement* extra = new TiXmlElement("folder");
+    extra->SetAttribute("name", "Bank");
+    extra->SetAttribute("id", "8");
+    xmlData().document()->RootElement()->LinkEndChild(extra);
+    folders.clear();
+    xmlData().getAllFolders(folders);
+    EXPECT_EQ(folders["\\Bank"], 8u);
+}
+
+TEST_F(XmlDataTest, DeepNestingIsRefusedQuickly) {
+    std::string deep;
+    for (int i = 0; i < 10000; ++i) deep += "<folder name=\"f\">";
+    for (int i = 0; i < 10000; ++i) deep += "</folder>";
+    files.content[store] = "<pswd basename=\"B\" id=\"1\" masterkey=\"" + hashOf("pw") + "\">" + deep + "</pswd>";
+    start();
+    EXPECT_TRUE(list("\\").empty());
+    EXPECT_EQ(shownMessages(), std::vector<std::string>{"Error Parsing XML."});
+}
+
+TEST_F(XmlDataTest, LockShowsOnlyUnlockEverywhereAndUnlockRestores) {
+    open("<folder name=\"Bank\" id=\"2\"></folder>");
+    tTreeNode entry = makeEntry("Giro");
+    security::encrypt("hunter2", entry.password, entry.passwordSalt);
+    entry.encrypted = true;
+    passwordTree().appendChild(find("\\Bank"), entry);
+    lock();
+    for (const char* path : {"\\", "\\Bank", "\\Nope", "\\Bank\\Giro"}) {
+        EXPECT_EQ(list(path), std::vector<std::string>{"UnLock Keyhold"}) << path;
+    }
+    EXPECT_FALSE(theApp().m_masterPassword.isEmpty());
+    dialogs.users.push_back([](platform::MemoryDialogControls& c) {
+        c.type(3024, "bad");
+        c.click(1);
+        c.click(2);
+    });
+    EXPECT_FALSE(unlock());
+    EXPECT_TRUE(navigation().isLocked());
+    EXPECT_EQ(find("\\Bank\\Giro")->getPassword(), "hunter2") << "a refused unlock leaves the password alone";
+    willType("pw");
+    EXPECT_TRUE(unlock());
+    EXPECT_EQ(list("\\Bank"), (std::vector<std::string>{"[New Entry]", "Giro"}));
+    EXPECT_EQ(find("\\Bank\\Giro")->getPassword(), "hunter2");
+}
+
+TEST_F(XmlDataTest, ReEncryptionMovesEveryFieldToTheNewPassword) {
+    auto enc = [&](const std::string& text) { return encryptedUnder("pw", text); };
+    auto title = enc("Giro"), user = enc("ann"), pass = enc("hunter2"), url = enc("u"), notes = enc("n"),
+         created = enc("1258363200"), expiry = enc("2030");
+    open("<file name=\"" + title.first + "\" salt=\"" + title.second + "\" id=\"3\"><username salt=\"" + user.second +
+         "\">" + user.first + "</username><url salt=\"" + url.second + "\">" + url.first +
+         "</url><password salt=\"" + pass.second + "\">" + pass.first + "</password><notes salt=\"" +
+         notes.second + "\">" + notes.first + "</notes><creationtime salt=\"" + created.second + "\">" +
+         created.first + "</creationtime><expiretime expires=\"true\" salt=\"" + expiry.second + "\">" +
+         expiry.first + "</expiretime></file>");
+    EXPECT_EQ(list("\\"), (std::vector<std::string>{"New Entry", "Lock Keyhold", "Default Auto Type Window is OFF",
+                                                    "Giro"}));
+    TreePos g = find("\\Giro");
+    std::string oldSalt = g->passwordSalt;
+    CSecureString previous = theApp().m_masterPassword;
+    theApp().m_masterPassword.setText("new");
+    EXPECT_EQ(ReEncryptAll(previous), 1);
+    EXPECT_NE(g->passwordSalt, oldSalt);
+    std::string plain;
+    security::decrypt(g->encryptedTitle, g->titleSalt, plain);
+    EXPECT_EQ(plain, "Giro");
+    EXPECT_EQ(g->getPassword(), "hunter2");
+    EXPECT_EQ(g->getUserName(), "ann");
+    EXPECT_EQ(g->getUrl(), "u");
+    EXPECT_EQ(g->getNotes(), "n");
+    plain.clear();
+    security::decrypt(g->creationTimeText, g->creationTimeSalt, plain);
+    EXPECT_EQ(plain, "1258363200");
+    plain.clear();
+    security::decrypt(g->expireTimeText, g->expireTimeSalt, plain);
+    EXPECT_EQ(plain, "2030");
+    EXPECT_EQ(std::string(parsedStore().RootElement()->Attribute("masterkey")), hashOf("new"));
+    resetTreeForTesting();
+    EXPECT_EQ(ReEncryptAll(previous), 0);
+}
+
+}  // namespace
