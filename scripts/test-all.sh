@@ -40,6 +40,12 @@ step "tests under the sanitizers (Linux)"
    LSAN_OPTIONS=suppressions="$root/tests/lsan.supp" \
    ctest --output-on-failure -j"$jobs" -LE 'e2e-win')
 
+step "fuzz target over the store loader (short run)"
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYHOLD_FUZZ=ON \
+      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build build/fuzz -- -j"$jobs"
+(cd build/fuzz && ctest --output-on-failure -L fuzz)
+
 step "Linux build"
 cmake -S . -B build/linux -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DKEYHOLD_E2E_WIN32_DIR="$root/build/win32" -DKEYHOLD_E2E_WIN64_DIR="$root/build/win64" >/dev/null

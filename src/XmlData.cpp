@@ -271,6 +271,10 @@ int XmlData::initializeXmlData() {
         return eXmlParseError;
     }
     content = normalisedLineEnds(content);
+    // The parser steps over a UTF-8 sequence by its lead byte without looking
+    // for the end of the text; zeros behind the end keep a sequence cut off
+    // there from taking it past the buffer.
+    content.append(8, '\0');
     m_document->Parse(content.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
     std::fill(content.begin(), content.end(), '\0');
     if (m_document->Error()) {

@@ -249,3 +249,19 @@ TEST_F(XmlDataTest, ReEncryptionMovesEveryFieldToTheNewPassword) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(XmlDataTest, TextCutOffInsideAUtf8SequenceIsRefusedSafely) {
+    // A UTF-8 store whose last name ends in the lead byte of a longer sequence.
+    files.content[store] = "\xEF\xBB\xBF<pswd basename=\"B\" id=\"1\"><folder name=\"f\xF0";
+    start();
+    EXPECT_TRUE(list("\\").empty());
+    EXPECT_EQ(shownMessages(), std::vector<std::string>{"Error Parsing XML."});
+    files.content[store] = std::string("<pswd basename=\"B\" id=\"1\">\0<folder", 34);
+    xmlData().resetForTesting();
+    messageBoxes.shown.clear();
+    EXPECT_TRUE(list("\\").empty());
+}
+
+}  // namespace

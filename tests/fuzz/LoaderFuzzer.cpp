@@ -1,0 +1,91 @@
+// Feeds arbitrary bytes to the store loader as the content of the store file:
+// parse, build the tree, the pass after loading (which decrypts and encrypts
+// fields), list it, write it back and read the folders. Nothing may crash,
+// hang or grow out of proportion.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include <tinyxml.h>
+
+#include "KeyholdApp.h"
+#include "Listing.h"
+#include "MasterPassword.h"
+#include "XmlData.h"
+#include "platform/Clock_memory.h"
+#include "platform/Desktop_memory.h"
+#include "platform/Dialogs_memory.h"
+#include "platform/Environment_memory.h"
+#include "platform/Files_memory.h"
+#include "platform/LastError_memory.h"
+#include "platform/MessageBoxes_memory.h"
+#include "platform/Module_memory.h"
+#include "platform/Platform.h"
+
+namespace {
+
+struct Harness {
+    platform::MemoryModule module;
+    platform::MemoryEnvironment environment;
+    platform::MemoryDesktop desktop;
+    platform::MemoryMessageBoxes messageBoxes;
+    platform::MemoryClock clock;
+    platform::MemoryFiles files;
+    platform::MemoryDialogs dialogs;
+    platform::MemoryLastError lastError;
+
+    Harness() {
+        platform::Services& s = platform::services();
+        s.module = &module;
+        s.environment = &environment;
+        s.desktop = &desktop;
+        s.messageBoxes = &messageBoxes;
+        s.clock = &clock;
+        s.files = &files;
+        s.dialogs = &dialogs;
+        s.lastError = &lastError;
+        module.name = "/f/keyhold.wfx";
+        files.content["/f/keyHold.ini"] = "[MAIN]\ndatafile=/f/db.xml\nNewEntryFolder=1\n";
+        theApp().fsInit(1, nullptr, nullptr, nullptr);
+        theApp().m_masterPassword.setText("pw");
+    }
+};
+
+void listAll(TreePos folder) {
+    PasswordTree& tree = passwordTree();
+    for (auto c = tree.children(folder).begin(); c != tree.children(folder).end(); ++c) {
+        if (c->isFolder()) {
+            wfx::WIN32_FIND_DATAA fd;
+            wfx::HANDLE h = FindFirst(c->absolutePath.c_str(), &fd);
+            if (h != wfx::invalidHandle()) {
+                while (FindNext(h, &fd)) {
+                }
+                FindClose(h);
+            }
+            listAll(c.position());
+        }
+        c->getUserName();
+        c->getNotes();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static Harness& harness = *new Harness;  // outlives the settings written at exit
+    harness.files.content["/f/db.xml"].assign(reinterpret_cast<const char*>(data), size);
+    XmlData& xml = xmlData();
+    if (xml.initializeXmlData() == eXmlLoaded) {
+        xml.buildTree(xml.document(), passwordTree().end(), "\\");
+        DecryptTitle();
+        TreePos base = GetBaseNode();
+        if (base != passwordTree().end()) listAll(base);
+        xml.writeWholeXml();
+        std::map<std::string, std::uint32_t> folders;
+        xml.getAllFolders(folders);
+    }
+    xml.resetForTesting();
+    resetTreeForTesting();
+    resetUniqueNumbersForTesting();
+    return 0;
+}
