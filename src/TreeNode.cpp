@@ -120,6 +120,33 @@ void tTreeNode::setLastModTime(const std::string& stored) {
     setStoredTime(stored, lastModTimeSalt, "Decrypt lastmodtime.", lastModTimeText, ftLastWriteTime);
 }
 
+namespace {
+
+FILETIME storedFileTime(const FILETIME& ft, const std::string& text, const std::string& salt) {
+    if (!timeutil::isNoTime(ft) || text.empty()) return ft;
+    if (salt.empty()) return timeutil::textToFileTime(text);
+    std::string plain;
+    security::decrypt(text, salt, plain);
+    return timeutil::textToFileTime(plain);
+}
+
+}  // namespace
+
+void tTreeNode::setLastModTimeStored(const std::string& stored) {
+    if (lastModTimeSalt.empty() || stored.empty()) return setLastModTime(stored);
+    lastModTimeText = stored;
+    ftLastWriteTime = timeutil::kNoTime;
+}
+void tTreeNode::setLastAccessTimeStored(const std::string& stored) {
+    if (lastAccessTimeSalt.empty() || stored.empty()) return setLastAccessTime(stored);
+    lastAccessTimeText = stored;
+    ftLastAccessTime = timeutil::kNoTime;
+}
+FILETIME tTreeNode::lastModFileTime() const { return storedFileTime(ftLastWriteTime, lastModTimeText, lastModTimeSalt); }
+FILETIME tTreeNode::lastAccessFileTime() const {
+    return storedFileTime(ftLastAccessTime, lastAccessTimeText, lastAccessTimeSalt);
+}
+
 void tTreeNode::setUniqueNumber(std::uint32_t n, int mode) {
     if (mode == 0) {
         uniqueNumber = n;

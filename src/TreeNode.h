@@ -104,6 +104,13 @@ struct tTreeNode {
     void setCreationTime(const std::string& stored);
     void setLastAccessTime(const std::string& stored);
     void setLastModTime(const std::string& stored);
+    // Loading: stores an encrypted modification or access time without
+    // decrypting it; nothing shows those times while the store is browsed, and
+    // the getters below decrypt on demand.
+    void setLastModTimeStored(const std::string& stored);
+    void setLastAccessTimeStored(const std::string& stored);
+    FILETIME lastModFileTime() const;
+    FILETIME lastAccessFileTime() const;
 
     // Unique numbers: mode 0 sets the number as it is, mode 1 registers it (or
     // a fresh one when it is 0 or already in use).

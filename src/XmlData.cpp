@@ -120,10 +120,10 @@ void readEntry(const TiXmlElement* e, tTreeNode& node) {
             node.setCreationTime(text);
         } else if (tag == "lastmodtime") {
             node.lastModTimeSalt = salt;
-            node.setLastModTime(text);
+            node.setLastModTimeStored(text);
         } else if (tag == "lastaccesstime") {
             node.lastAccessTimeSalt = salt;
-            node.setLastAccessTime(text);
+            node.setLastAccessTimeStored(text);
         } else if (tag == "expiretime") {
             node.expireTimeText = text, node.expireTimeSalt = salt;
             node.expires = attribute(c, "expires") == "true";

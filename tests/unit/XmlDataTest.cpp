@@ -215,16 +215,19 @@ TEST_F(XmlDataTest, LockShowsOnlyUnlockEverywhereAndUnlockRestores) {
 TEST_F(XmlDataTest, ReEncryptionMovesEveryFieldToTheNewPassword) {
     auto enc = [&](const std::string& text) { return encryptedUnder("pw", text); };
     auto title = enc("Giro"), user = enc("ann"), pass = enc("hunter2"), url = enc("u"), notes = enc("n"),
-         created = enc("1258363200"), expiry = enc("2030");
+         created = enc("1258363200"), expiry = enc("2030"), modified = enc("1258363300");
     open("<file name=\"" + title.first + "\" salt=\"" + title.second + "\" id=\"3\"><username salt=\"" + user.second +
          "\">" + user.first + "</username><url salt=\"" + url.second + "\">" + url.first +
          "</url><password salt=\"" + pass.second + "\">" + pass.first + "</password><notes salt=\"" +
          notes.second + "\">" + notes.first + "</notes><creationtime salt=\"" + created.second + "\">" +
-         created.first + "</creationtime><expiretime expires=\"true\" salt=\"" + expiry.second + "\">" +
+         created.first + "</creationtime><lastmodtime salt=\"" + modified.second + "\">" + modified.first +
+         "</lastmodtime><expiretime expires=\"true\" salt=\"" + expiry.second + "\">" +
          expiry.first + "</expiretime></file>");
     EXPECT_EQ(list("\\"), (std::vector<std::string>{"New Entry", "Lock Keyhold", "Default Auto Type Window is OFF",
                                                     "Giro"}));
     TreePos g = find("\\Giro");
+    EXPECT_EQ(timeutil::fileTimeToText(g->ftCreationTime), "1258363200");
+    EXPECT_EQ(timeutil::fileTimeToText(g->lastModFileTime()), "1258363300") << "decrypted when asked for";
     std::string oldSalt = g->passwordSalt;
     CSecureString previous = theApp().m_masterPassword;
     theApp().m_masterPassword.setText("new");
