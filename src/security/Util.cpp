@@ -120,6 +120,32 @@ int decrypt(const std::string& cipher, const std::string& salt, std::string& pla
     return decryptUnder(g_masterPassword.load(), cipher, salt, plainOut);
 }
 
+int decryptText(const std::string& cipher, const std::string& salt, std::string& plainOut) {
+    if (cipher.empty()) {
+        KH_LOG(eInformation, "No text to dencrypt!");
+        return 1;
+    }
+    std::string plain;
+    decrypt(cipher, salt, plain);
+    plainOut.swap(plain);
+    std::fill(plain.begin(), plain.end(), '\0');
+    KH_LEAVE("decrypt()");
+    return 1;
+}
+
+int decrypt(const std::string& cipher, const std::string& salt, CSecureString& plainOut) {
+    if (cipher.empty()) {
+        KH_LOG(eInformation, "No text to dencrypt!");
+        return 1;
+    }
+    std::string plain;
+    decrypt(cipher, salt, plain);
+    plainOut.setText(plain.c_str());
+    std::fill(plain.begin(), plain.end(), '\0');
+    KH_LEAVE("decrypt()");
+    return 1;
+}
+
 int decryptWith(const CSecureString& password, const std::string& cipher, const std::string& salt,
                 std::string& plainOut) {
     return decryptUnder(&password, cipher, salt, plainOut);

@@ -24,6 +24,12 @@ int encrypt(const std::string& plain, std::string& cipherOut, std::string& saltO
 // decrypted bytes appended (a damaged text or a wrong password gives what could
 // be decrypted before the fault).
 int decrypt(const std::string& cipher, const std::string& salt, std::string& plainOut);
+// The text form: always 1; an empty ciphertext leaves `plainOut` as it was,
+// otherwise it becomes the decrypted text (empty without a salt).
+int decryptText(const std::string& cipher, const std::string& salt, std::string& plainOut);
+// The same into a secure string, whose previous content is discarded.
+int decrypt(const std::string& cipher, const std::string& salt, CSecureString& plainOut);
+
 // The same under a given password instead of the master password.
 int decryptWith(const CSecureString& password, const std::string& cipher, const std::string& salt,
                 std::string& plainOut);

@@ -84,3 +84,27 @@ TEST_F(UtilTest, HashIsUppercaseSha1) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UtilTest, TextAndSecureFormsReplaceTheirOutput) {
+    std::string cipher, salt;
+    security::encrypt("value", cipher, salt);
+    std::string text = "old";
+    EXPECT_EQ(security::decryptText(cipher, salt, text), 1);
+    EXPECT_EQ(text, "value");
+    text = "old";
+    EXPECT_EQ(security::decryptText("", salt, text), 1);
+    EXPECT_EQ(text, "old");
+    EXPECT_TRUE(log.has(eInformation, "No text to dencrypt!"));
+    EXPECT_EQ(security::decryptText(cipher, "", text), 1);
+    EXPECT_EQ(text, "") << "no salt, nothing decrypted";
+
+    CSecureString secret;
+    secret.setText("old");
+    EXPECT_EQ(security::decrypt(cipher, salt, secret), 1);
+    CPlainCopy plain(secret);
+    EXPECT_STREQ(plain.c_str(), "value");
+}
+
+}  // namespace
