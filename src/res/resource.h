@@ -31,11 +31,15 @@
 #define IDI_AUTOTYPE_OFF        3024    /* auto-type disabled: keyboard, grey dot */
 
 /*
- * Reserved, not defined yet:
- *
- *   IDD_PASSWORD           3029    master password dialog
- *
- * Keep 3025..3029 free for dialogs and their controls.
+ * The master password dialog. Control ids and icon ids are separate name
+ * spaces: 3024 is an icon above and a control here. The dialog's logic has
+ * the same names and values in PassWordDlg.h (C++ code takes them from there
+ * and must not include this file next to it); a unit test compares the
+ * dialog in keyhold.rc with that logic's template.
  */
+#define IDD_PASSWORD                3029    /* master password dialog */
+#define IDC_PASSWORD_FIRST          3024    /* the password */
+#define IDC_PASSWORD_SECOND         3025    /* the password again (new passwords only) */
+#define IDC_PASSWORD_SECOND_LABEL   3026    /* its label */
 
 #endif /* KEYHOLD_RES_RESOURCE_H */
