@@ -60,6 +60,12 @@ kh_wine_prefix
 bash scripts/check-cross-deps.sh i686
 bash scripts/check-cross-deps.sh x86_64
 
+step "Windows dialog checks"
+# Real Win32 dialogs played by a user thread, 32-bit and 64-bit.
+for exe in build/win32/tests/win32/password-dialog-check.exe build/win64/tests/win32/password-dialog-check.exe; do
+  kh_wine "$exe"
+done
+
 step "every test on all three targets"
 (cd build/linux && ctest --output-on-failure -j"$jobs")
 step "done"

@@ -1,0 +1,340 @@
+// Runs the master password dialog as a real Win32 dialog and plays its user
+// from a second thread: finds the dialog, types into the fields key by key,
+// clicks, reads back what the windows show. Prints "N passed, M failed" and
+// exits non-zero when a check failed.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "PassWordDlg.h"
+#include "security/SecureString.h"
+
+namespace {
+
+std::atomic<int> g_passed{0}, g_failed{0};
+
+bool check(bool ok, const std::string& what) {
+    if (ok) {
+        ++g_passed;
+    } else {
+        ++g_failed;
+        std::printf("FAILED: %s\n", what.c_str());
+        std::fflush(stdout);
+    }
+    return ok;
+}
+
+std::string classOf(HWND w) {
+    char name[64] = {};
+    GetClassNameA(w, name, sizeof name);
+    return name;
+}
+
+std::string textOf(HWND w) {
+    char buffer[512] = {};
+    SendMessageA(w, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer));
+    return buffer;
+}
+
+struct Find {
+    std::string title;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK findDialog(HWND w, LPARAM param) {
+    Find* f = reinterpret_cast<Find*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(w) && classOf(w) == "#32770" && textOf(w) == f->title) {
+        f->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+bool waitUntil(const std::function<bool()>& condition, int ms = 10000) {
+    for (int waited = 0; waited < ms; waited += 20) {
+        if (condition()) return true;
+        Sleep(20);
+    }
+    return condition();
+}
+
+HWND waitForDialog(const std::string& title) {
+    Find f{title};
+    waitUntil([&] {
+        f.found = nullptr;
+        EnumWindows(findDialog, reinterpret_cast<LPARAM>(&f));
+        return f.found != nullptr;
+    });
+    return f.found;
+}
+
+BOOL CALLBACK collectStatics(HWND w, LPARAM param) {
+    if (classOf(w) == "Static") {
+        std::string t = textOf(w);
+        if (!t.empty()) reinterpret_cast<std::vector<std::string>*>(param)->push_back(t);
+    }
+    return TRUE;
+}
+
+bool onlyAsterisks(const std::string& s) { return s.find_first_not_of('*') == std::string::npos; }
+
+// The user: sends what a keyboard and a mouse would make the edit receive.
+class User {
+public:
+    explicit User(HWND dialog) : m_dialog(dialog) {}
+    HWND item(int id) const { return GetDlgItem(m_dialog, id); }
+
+    // Like tabbing there (the dialog then selects the field's text), unless the
+    // field has the focus already.
+    void focus(int id) {
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof gui;
+        GetGUIThreadInfo(GetWindowThreadProcessId(m_dialog, nullptr), &gui);
+        if (gui.hwndFocus != item(id)) {
+            SendMessageA(m_dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(id)), TRUE);
+        }
+    }
+    void key(int id, int vk) {
+        SendMessageA(item(id), WM_KEYDOWN, vk, 1);
+        SendMessageA(item(id), WM_KEYUP, vk, 0xC0000001);
+    }
+    void type(int id, const std::string& text) {
+        focus(id);
+        HWND edit = item(id);
+        for (unsigned char c : text) {
+            int vk = LOBYTE(VkKeyScanA(static_cast<char>(c)));
+            SendMessageA(edit, WM_KEYDOWN, vk, 1);
+            SendMessageA(edit, WM_CHAR, c, 1);
+            SendMessageA(edit, WM_KEYUP, vk, 0xC0000001);
+            check(onlyAsterisks(shown(id)), "field " + std::to_string(id) + " shows only asterisks while typing");
+        }
+    }
+    // Backspace: the key does nothing itself, the character it makes deletes.
+    void backspace(int id) {
+        HWND edit = item(id);
+        SendMessageA(edit, WM_KEYDOWN, VK_BACK, 1);
+        SendMessageA(edit, WM_CHAR, '\b', 1);
+        SendMessageA(edit, WM_KEYUP, VK_BACK, 0xC0000001);
+    }
+    // A key pressed with Shift held: the dialog's thread shares this thread's
+    // input state while the key goes in, so GetKeyState sees the Shift key.
+    void shiftKey(int id, int vk) {
+        DWORD me = GetCurrentThreadId();
+        DWORD dialogThread = GetWindowThreadProcessId(m_dialog, nullptr);
+        AttachThreadInput(me, dialogThread, TRUE);
+        BYTE state[256] = {}, saved[256] = {};
+        GetKeyboardState(saved);
+        std::memcpy(state, saved, sizeof state);
+        state[VK_SHIFT] = state[VK_LSHIFT] = 0x80;
+        SetKeyboardState(state);
+        key(id, vk);
+        SetKeyboardState(saved);
+        AttachThreadInput(me, dialogThread, FALSE);
+    }
+    void click(int id) {
+        PostMessageA(m_dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(item(id)));
+    }
+    std::string shown(int id) { return textOf(item(id)); }
+    bool enabled(int id) { return IsWindowEnabled(item(id)) != FALSE; }
+    bool visible(int id) { return IsWindowVisible(item(id)) != FALSE; }
+    RECT rect(int id) {
+        RECT r{};
+        GetWindowRect(item(id), &r);
+        MapWindowPoints(nullptr, m_dialog, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }
+    int clientHeight() {
+        RECT r{};
+        GetClientRect(m_dialog, &r);
+        return r.bottom - r.top;
+    }
+    bool open() { return IsWindow(m_dialog) && IsWindowVisible(m_dialog); }
+    // The message box the logic shows for a wrong password: its text; it is
+    // dismissed with OK.
+    std::string dismissMessageBox() {
+        HWND box = waitForDialog("Keyhold");
+        if (box == nullptr) return std::string();
+        std::vector<std::string> texts;
+        EnumChildWindows(box, collectStatics, reinterpret_cast<LPARAM>(&texts));
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        waitUntil([&] { return !IsWindow(box); });
+        std::string joined;
+        for (const std::string& t : texts) joined += t;
+        return joined;
+    }
+    // Ends the dialog whatever state a failed check left it in (a message box
+    // of its own may be open on top of it).
+    void giveUp() {
+        waitUntil([&] {
+            Find box{"Keyhold"};
+            EnumWindows(findDialog, reinterpret_cast<LPARAM>(&box));
+            if (box.found != nullptr) PostMessageA(box.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            if (IsWindow(m_dialog)) PostMessageA(m_dialog, WM_CLOSE, 0, 0);
+            return !IsWindow(m_dialog);
+        }, 5000);
+    }
+
+private:
+    HWND m_dialog;
+};
+
+const char* const kNotEqual = "Passwords not equal.\nRetype password!";
+
+bool isStore(const CSecureString& candidate) {
+    CPlainCopy p(candidate);
+    return std::strcmp(p.c_str(), "right") == 0;
+}
+
+std::string plain(const CSecureString& s) {
+    CPlainCopy p(s);
+    return p.c_str();
+}
+
+struct Layout {
+    int clientHeight = 0;
+    RECT ok{}, first{};
+};
+
+// Shows the dialog in `mode`; `play` is the user, on its own thread.
+int run(const char* name, int mode, CSecureString& master, const std::function<void(User&)>& play) {
+    std::printf("-- %s\n", name);
+    std::fflush(stdout);
+    CPassWordDlg dialog(master, isStore);
+    dialog.setMode(mode);
+    std::thread user([&] {
+        HWND found = waitForDialog("Enter Password");
+        if (!check(found != nullptr, std::string(name) + ": the dialog opens")) return;
+        User u(found);
+        play(u);
+        // Whatever happened, the dialog must have ended now.
+        if (!check(waitUntil([&] { return !IsWindow(found); }, 5000), std::string(name) + ": the dialog ended")) {
+            u.giveUp();
+        }
+    });
+    int result = dialog.DoModal(nullptr);
+    user.join();
+    return result;
+}
+
+}  // namespace
+
+int main() {
+    // Nothing here may wait forever.
+    std::thread([] {
+        Sleep(120000);
+        std::printf("FAILED: timed out\n%d passed, %d failed\n", g_passed.load(), g_failed.load() + 1);
+        std::fflush(stdout);
+        ExitProcess(3);
+    }).detach();
+
+    CSecureString master;
+    Layout twoFields;
+
+    int r = run("new password", 1, master, [&](User& u) {
+        check(u.visible(IDC_PASSWORD_SECOND) && u.visible(IDC_PASSWORD_SECOND_LABEL),
+              "mode 1 shows the second field and its label");
+        check(!u.enabled(IDOK), "OK is disabled while the first field is empty");
+        twoFields.clientHeight = u.clientHeight();
+        twoFields.ok = u.rect(IDOK);
+        twoFields.first = u.rect(IDC_PASSWORD_FIRST);
+
+        u.type(IDC_PASSWORD_FIRST, "a");
+        check(u.enabled(IDOK), "OK is enabled after the first character");
+        u.type(IDC_PASSWORD_FIRST, "bc");
+        // Caret between b and c: the next character lands there in the secret.
+        u.key(IDC_PASSWORD_FIRST, VK_LEFT);
+        u.type(IDC_PASSWORD_FIRST, "X");
+        check(u.shown(IDC_PASSWORD_FIRST) == "****", "the first field shows four asterisks");
+
+        // A mouse selection does not outlive the button.
+        HWND first = u.item(IDC_PASSWORD_FIRST);
+        SendMessageA(first, EM_SETSEL, 0, 3);
+        SendMessageA(first, WM_LBUTTONUP, 0, 0);
+        DWORD s = 0, e = 0;
+        SendMessageA(first, EM_GETSEL, reinterpret_cast<WPARAM>(&s), reinterpret_cast<LPARAM>(&e));
+        check(s == e, "no selection after the mouse button is released");
+
+        u.type(IDC_PASSWORD_SECOND, "abc");
+        u.click(IDOK);
+        check(u.dismissMessageBox() == kNotEqual, "different passwords bring up the message box");
+        check(u.open(), "the dialog stays open after different passwords");
+
+        u.shiftKey(IDC_PASSWORD_SECOND, VK_END);
+        check(u.shown(IDC_PASSWORD_SECOND).empty(), "Shift+End empties the second field");
+        u.type(IDC_PASSWORD_SECOND, "abXc");
+        u.click(IDOK);
+    });
+    check(r == IDOK, "equal passwords end the dialog with OK");
+    check(plain(master) == "abXc", "the master password is what was typed, caret moves included");
+
+    r = run("existing password", 0, master, [&](User& u) {
+        check(!u.visible(IDC_PASSWORD_SECOND) && !u.visible(IDC_PASSWORD_SECOND_LABEL),
+              "mode 0 hides the second field and its label");
+        check(!u.enabled(IDOK), "OK is disabled while the field is empty");
+        check(u.clientHeight() < twoFields.clientHeight, "mode 0 is shorter than mode 1");
+        RECT ok = u.rect(IDOK), first = u.rect(IDC_PASSWORD_FIRST);
+        check(ok.top >= first.bottom && ok.top < twoFields.ok.top, "the buttons move up below the first field");
+        RECT cancel = u.rect(IDCANCEL);
+        check(cancel.top == ok.top, "both buttons move");
+        RECT client{};
+        GetClientRect(GetParent(u.item(IDOK)), &client);
+        check(ok.bottom <= client.bottom, "the buttons stay inside the dialog");
+
+        u.type(IDC_PASSWORD_FIRST, "wrong");
+        check(u.shown(IDC_PASSWORD_FIRST) == "*****", "the field shows five asterisks");
+        u.click(IDOK);
+        check(u.dismissMessageBox() == kNotEqual, "a wrong password brings up the message box");
+        check(u.open(), "the dialog stays open after a wrong password");
+        check(plain(master) == "abXc", "a wrong password does not touch the master password");
+
+        u.shiftKey(IDC_PASSWORD_FIRST, VK_END);
+        check(u.shown(IDC_PASSWORD_FIRST).empty(), "Shift+End empties the field");
+        check(!u.enabled(IDOK), "an emptied field disables OK again");
+        u.type(IDC_PASSWORD_FIRST, "xy");
+        u.shiftKey(IDC_PASSWORD_FIRST, VK_HOME);
+        check(u.shown(IDC_PASSWORD_FIRST).empty(), "Shift+Home empties the field");
+
+        u.type(IDC_PASSWORD_FIRST, "rihgt");
+        u.key(IDC_PASSWORD_FIRST, VK_LEFT);
+        u.key(IDC_PASSWORD_FIRST, VK_LEFT);
+        u.backspace(IDC_PASSWORD_FIRST);  // "ri|gt"
+        u.key(IDC_PASSWORD_FIRST, VK_RIGHT);
+        u.type(IDC_PASSWORD_FIRST, "hx");  // "righx|t"
+        u.key(IDC_PASSWORD_FIRST, VK_LEFT);
+        u.key(IDC_PASSWORD_FIRST, VK_DELETE);  // "righ|t"
+        check(u.shown(IDC_PASSWORD_FIRST) == "*****", "after the corrections the field shows five asterisks");
+        u.click(IDOK);
+    });
+    check(r == IDOK, "the right password ends the dialog with OK");
+    check(plain(master) == "right", "the master password holds the typed text");
+
+    r = run("cancel", 0, master, [&](User& u) {
+        u.type(IDC_PASSWORD_FIRST, "something");
+        u.click(IDCANCEL);
+    });
+    check(r == IDCANCEL, "Cancel ends the dialog with IDCANCEL");
+    check(plain(master) == "right", "Cancel leaves the master password alone");
+
+    r = run("close box", 1, master, [&](User& u) { PostMessageA(GetParent(u.item(IDOK)), WM_CLOSE, 0, 0); });
+    check(r == IDCANCEL, "the close box ends the dialog with IDCANCEL");
+
+    r = run("disabled OK", 0, master, [&](User& u) {
+        u.click(IDOK);  // nothing may happen: the button is disabled
+        Sleep(200);
+        check(u.open(), "a click on the disabled OK leaves the dialog open");
+        u.click(IDCANCEL);
+    });
+    check(r == IDCANCEL, "the dialog with the disabled OK was cancelled");
+
+    std::printf("%d passed, %d failed\n", g_passed.load(), g_failed.load());
+    std::fflush(stdout);
+    return g_failed.load() == 0 ? 0 : 1;
+}
