@@ -3,6 +3,7 @@
 // clicks, reads back what the windows show. Prints "N passed, M failed" and
 // exits non-zero when a check failed.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <atomic>
 #include <cstdio>
@@ -84,6 +85,18 @@ BOOL CALLBACK collectStatics(HWND w, LPARAM param) {
     return TRUE;
 }
 
+struct OwnedToolTip {
+    HWND owner;
+    int tools = -1;
+};
+
+BOOL CALLBACK findToolTip(HWND w, LPARAM param) {
+    OwnedToolTip* o = reinterpret_cast<OwnedToolTip*>(param);
+    if (classOf(w) != "tooltips_class32" || GetWindow(w, GW_OWNER) != o->owner) return TRUE;
+    o->tools = static_cast<int>(SendMessageA(w, TTM_GETTOOLCOUNT, 0, 0));
+    return FALSE;
+}
+
 bool onlyAsterisks(const std::string& s) { return s.find_first_not_of('*') == std::string::npos; }
 
 // The user: sends what a keyboard and a mouse would make the edit receive.
@@ -155,6 +168,12 @@ public:
         RECT r{};
         GetClientRect(m_dialog, &r);
         return r.bottom - r.top;
+    }
+    // Tools of the tool-tip window the dialog owns; -1 when it has none.
+    int toolTipCount() {
+        OwnedToolTip owned{m_dialog};
+        EnumWindows(findToolTip, reinterpret_cast<LPARAM>(&owned));
+        return owned.tools;
     }
     bool open() { return IsWindow(m_dialog) && IsWindowVisible(m_dialog); }
     // The message box the logic shows for a wrong password: its text; it is
@@ -242,6 +261,7 @@ int main() {
         check(u.visible(IDC_PASSWORD_SECOND) && u.visible(IDC_PASSWORD_SECOND_LABEL),
               "mode 1 shows the second field and its label");
         check(!u.enabled(IDOK), "OK is disabled while the first field is empty");
+        check(u.toolTipCount() == 1, "mode 1 gives the second field its tool tip");
         twoFields.clientHeight = u.clientHeight();
         twoFields.ok = u.rect(IDOK);
         twoFields.first = u.rect(IDC_PASSWORD_FIRST);
