@@ -43,7 +43,7 @@ step "tests under the sanitizers (Linux)"
 step "fuzz target over the store loader (short run)"
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYHOLD_FUZZ=ON \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build build/fuzz -- -j"$jobs"
+cmake --build build/fuzz --target keyhold_loader_fuzzer -- -j"$jobs"
 (cd build/fuzz && ctest --output-on-failure -L fuzz)
 
 step "Linux build"

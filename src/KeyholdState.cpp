@@ -4,8 +4,15 @@
 // way out; the settings are written when the settings object goes.
 #include "KeyholdApp.h"
 #include "XmlData.h"
+#include "platform/Platform.h"
 
 namespace {
+
+// The platform's services come first, so that they outlive everything below:
+// the settings are written through them when the library is unloaded.
+struct PlatformFirst {
+    PlatformFirst() { platform::services(); }
+} g_platformFirst;
 
 CKeyholdApp g_app;
 PasswordTree g_tree;

@@ -5,14 +5,8 @@
 #include <functional>
 
 #include "DialogControls.h"
+#include "res/resource.h"
 #include "security/SecureString.h"
-
-enum {
-    IDD_PASSWORD = 3029,
-    IDC_PASSWORD_FIRST = 3024,
-    IDC_PASSWORD_SECOND = 3025,
-    IDC_PASSWORD_SECOND_LABEL = 3026,
-};
 
 class CPassWordDlg : public CDialogLogic {
 public:

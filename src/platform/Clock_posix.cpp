@@ -22,8 +22,8 @@ public:
 }  // namespace
 
 Clock* nativeClock() {
-    static PosixClock* instance = new PosixClock;  // never destroyed: used up to the last destructor
-    return instance;
+    static PosixClock instance;
+    return &instance;
 }
 
 }  // namespace platform

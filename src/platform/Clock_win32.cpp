@@ -20,8 +20,8 @@ public:
 }  // namespace
 
 Clock* nativeClock() {
-    static Win32Clock* instance = new Win32Clock;  // never destroyed: used up to the last destructor
-    return instance;
+    static Win32Clock instance;
+    return &instance;
 }
 
 }  // namespace platform

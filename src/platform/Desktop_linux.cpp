@@ -16,8 +16,8 @@ public:
 }  // namespace
 
 Desktop* nativeDesktop() {
-    static LinuxDesktop* instance = new LinuxDesktop;  // never destroyed: used up to the last destructor
-    return instance;
+    static LinuxDesktop instance;
+    return &instance;
 }
 
 }  // namespace platform

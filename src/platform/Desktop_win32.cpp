@@ -27,8 +27,8 @@ public:
 }  // namespace
 
 Desktop* nativeDesktop() {
-    static Win32Desktop* instance = new Win32Desktop;  // never destroyed: used up to the last destructor
-    return instance;
+    static Win32Desktop instance;
+    return &instance;
 }
 
 }  // namespace platform

@@ -64,8 +64,8 @@ private:
 }  // namespace
 
 Dialogs* nativeDialogs() {
-    static LinuxDialogs* instance = new LinuxDialogs;  // never destroyed: used up to the last destructor
-    return instance;
+    static LinuxDialogs instance;
+    return &instance;
 }
 
 }  // namespace platform

@@ -115,8 +115,8 @@ public:
 }  // namespace
 
 Dialogs* nativeDialogs() {
-    static Win32Dialogs* instance = new Win32Dialogs;  // never destroyed: used up to the last destructor
-    return instance;
+    static Win32Dialogs instance;
+    return &instance;
 }
 
 }  // namespace platform

@@ -18,8 +18,8 @@ public:
 }  // namespace
 
 Environment* nativeEnvironment() {
-    static PosixEnvironment* instance = new PosixEnvironment;  // never destroyed: used up to the last destructor
-    return instance;
+    static PosixEnvironment instance;
+    return &instance;
 }
 
 }  // namespace platform

@@ -23,8 +23,8 @@ public:
 }  // namespace
 
 Environment* nativeEnvironment() {
-    static Win32Environment* instance = new Win32Environment;  // never destroyed: used up to the last destructor
-    return instance;
+    static Win32Environment instance;
+    return &instance;
 }
 
 }  // namespace platform

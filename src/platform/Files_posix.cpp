@@ -107,8 +107,8 @@ public:
 }  // namespace
 
 Files* nativeFiles() {
-    static PosixFiles* instance = new PosixFiles;  // never destroyed: used up to the last destructor
-    return instance;
+    static PosixFiles instance;
+    return &instance;
 }
 
 }  // namespace platform

@@ -82,8 +82,8 @@ public:
 }  // namespace
 
 Files* nativeFiles() {
-    static Win32Files* instance = new Win32Files;  // never destroyed: used up to the last destructor
-    return instance;
+    static Win32Files instance;
+    return &instance;
 }
 
 }  // namespace platform

@@ -15,8 +15,8 @@ public:
 }  // namespace
 
 LastError* nativeLastError() {
-    static LinuxLastError* instance = new LinuxLastError;  // never destroyed: used up to the last destructor
-    return instance;
+    static LinuxLastError instance;
+    return &instance;
 }
 
 }  // namespace platform

@@ -13,8 +13,8 @@ public:
 }  // namespace
 
 LastError* nativeLastError() {
-    static Win32LastError* instance = new Win32LastError;  // never destroyed: used up to the last destructor
-    return instance;
+    static Win32LastError instance;
+    return &instance;
 }
 
 }  // namespace platform

@@ -38,8 +38,8 @@ private:
 }  // namespace
 
 MessageBoxes* nativeMessageBoxes() {
-    static LinuxMessageBoxes* instance = new LinuxMessageBoxes;  // never destroyed: used up to the last destructor
-    return instance;
+    static LinuxMessageBoxes instance;
+    return &instance;
 }
 
 }  // namespace platform

@@ -29,8 +29,8 @@ private:
 }  // namespace
 
 MessageBoxes* nativeMessageBoxes() {
-    static Win32MessageBoxes* instance = new Win32MessageBoxes;  // never destroyed: used up to the last destructor
-    return instance;
+    static Win32MessageBoxes instance;
+    return &instance;
 }
 
 }  // namespace platform

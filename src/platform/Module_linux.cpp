@@ -27,8 +27,8 @@ private:
 }  // namespace
 
 Module* nativeModule() {
-    static LinuxModule* instance = new LinuxModule;  // never destroyed: used up to the last destructor
-    return instance;
+    static LinuxModule instance;
+    return &instance;
 }
 
 }  // namespace platform

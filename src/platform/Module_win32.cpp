@@ -26,8 +26,8 @@ public:
 }  // namespace
 
 Module* nativeModule() {
-    static Win32Module* instance = new Win32Module;  // never destroyed: used up to the last destructor
-    return instance;
+    static Win32Module instance;
+    return &instance;
 }
 
 }  // namespace platform
