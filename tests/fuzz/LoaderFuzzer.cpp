@@ -12,38 +12,13 @@
 #include "Listing.h"
 #include "MasterPassword.h"
 #include "XmlData.h"
-#include "platform/Clock_memory.h"
-#include "platform/Desktop_memory.h"
-#include "platform/Dialogs_memory.h"
-#include "platform/Environment_memory.h"
-#include "platform/Files_memory.h"
-#include "platform/LastError_memory.h"
-#include "platform/MessageBoxes_memory.h"
-#include "platform/Module_memory.h"
-#include "platform/Platform.h"
+#include "platform/Services_memory.h"
 
 namespace {
 
-struct Harness {
-    platform::MemoryModule module;
-    platform::MemoryEnvironment environment;
-    platform::MemoryDesktop desktop;
-    platform::MemoryMessageBoxes messageBoxes;
-    platform::MemoryClock clock;
-    platform::MemoryFiles files;
-    platform::MemoryDialogs dialogs;
-    platform::MemoryLastError lastError;
-
+struct Harness : platform::MemoryServices {
     Harness() {
-        platform::Services& s = platform::services();
-        s.module = &module;
-        s.environment = &environment;
-        s.desktop = &desktop;
-        s.messageBoxes = &messageBoxes;
-        s.clock = &clock;
-        s.files = &files;
-        s.dialogs = &dialogs;
-        s.lastError = &lastError;
+        install();
         module.name = "/f/keyhold.wfx";
         files.content["/f/keyHold.ini"] = "[MAIN]\ndatafile=/f/db.xml\nNewEntryFolder=1\n";
         theApp().fsInit(1, nullptr, nullptr, nullptr);

@@ -11,15 +11,7 @@
 #include "KeyholdApp.h"
 #include "Log.h"
 #include "TreeNode.h"
-#include "platform/Clock_memory.h"
-#include "platform/Desktop_memory.h"
-#include "platform/Dialogs_memory.h"
-#include "platform/LastError_memory.h"
-#include "platform/Environment_memory.h"
-#include "platform/Files_memory.h"
-#include "platform/MessageBoxes_memory.h"
-#include "platform/Module_memory.h"
-#include "platform/Platform.h"
+#include "platform/Services_memory.h"
 
 struct RecordingLog : CLogSink {
     struct Line {
@@ -41,19 +33,11 @@ struct RecordingLog : CLogSink {
     }
 };
 
-class PlatformFixture : public ::testing::Test {
+class PlatformFixture : public ::testing::Test, protected platform::MemoryServices {
 protected:
     void SetUp() override {
         saved_ = platform::services();
-        platform::Services& s = platform::services();
-        s.module = &module;
-        s.environment = &environment;
-        s.desktop = &desktop;
-        s.messageBoxes = &messageBoxes;
-        s.clock = &clock;
-        s.files = &files;
-        s.dialogs = &dialogs;
-        s.lastError = &lastError;
+        install();
         previousLogger_ = keyholdlog::setLogger(&log);
         resetTreeForTesting();
         resetUniqueNumbersForTesting();
@@ -64,14 +48,6 @@ protected:
         platform::services() = saved_;
     }
 
-    platform::MemoryModule module;
-    platform::MemoryEnvironment environment;
-    platform::MemoryDesktop desktop;
-    platform::MemoryMessageBoxes messageBoxes;
-    platform::MemoryClock clock;
-    platform::MemoryFiles files;
-    platform::MemoryDialogs dialogs;
-    platform::MemoryLastError lastError;
     RecordingLog log;
 
 private:

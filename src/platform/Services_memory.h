@@ -1,0 +1,40 @@
+// Every service in memory, for tests and the fuzz targets: install() puts
+// them in place of the native ones.
+#pragma once
+
+#include "platform/Clock_memory.h"
+#include "platform/Desktop_memory.h"
+#include "platform/Dialogs_memory.h"
+#include "platform/Environment_memory.h"
+#include "platform/Files_memory.h"
+#include "platform/LastError_memory.h"
+#include "platform/MessageBoxes_memory.h"
+#include "platform/Module_memory.h"
+#include "platform/Platform.h"
+
+namespace platform {
+
+struct MemoryServices {
+    MemoryModule module;
+    MemoryEnvironment environment;
+    MemoryDesktop desktop;
+    MemoryMessageBoxes messageBoxes;
+    MemoryClock clock;
+    MemoryFiles files;
+    MemoryDialogs dialogs;
+    MemoryLastError lastError;
+
+    void install() {
+        Services& s = services();
+        s.module = &module;
+        s.environment = &environment;
+        s.desktop = &desktop;
+        s.messageBoxes = &messageBoxes;
+        s.clock = &clock;
+        s.files = &files;
+        s.dialogs = &dialogs;
+        s.lastError = &lastError;
+    }
+};
+
+}  // namespace platform
