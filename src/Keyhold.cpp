@@ -2,6 +2,7 @@
 // call into calls of the plug-in's own classes.
 #include "KeyholdApp.h"
 #include "Listing.h"
+#include "StoreChanges.h"
 #include "WfxApi.h"
 
 using namespace wfx;
@@ -19,11 +20,13 @@ WFX_EXPORT int WFX_CALL FsFindClose(HANDLE Hdl) { return FindClose(Hdl); }
 
 // Changes to the store arrive with their own commands; until then the plug-in
 // refuses them.
-WFX_EXPORT BOOL WFX_CALL FsMkDir(char*) { return 0; }
-WFX_EXPORT BOOL WFX_CALL FsDeleteFile(char*) { return 0; }
-WFX_EXPORT BOOL WFX_CALL FsRemoveDir(char*) { return 0; }
+WFX_EXPORT BOOL WFX_CALL FsMkDir(char* Path) { return MakeFolder(Path); }
+WFX_EXPORT BOOL WFX_CALL FsDeleteFile(char* RemoteName) { return DeleteEntry(RemoteName); }
+WFX_EXPORT BOOL WFX_CALL FsRemoveDir(char* RemoteName) { return RemoveFolder(RemoteName); }
 WFX_EXPORT int WFX_CALL FsRenMovFile(char*, char*, BOOL, BOOL, RemoteInfoStruct*) { return FS_FILE_NOTSUPPORTED; }
-WFX_EXPORT int WFX_CALL FsPutFile(char*, char*, int) { return FS_FILE_NOTSUPPORTED; }
+WFX_EXPORT int WFX_CALL FsPutFile(char* LocalName, char* RemoteName, int CopyFlags) {
+    return PutFile(LocalName, RemoteName, CopyFlags);
+}
 WFX_EXPORT int WFX_CALL FsExecuteFile(HWND, char*, char*) { return FS_EXEC_ERROR; }
 WFX_EXPORT int WFX_CALL FsExtractCustomIcon(char*, int, HICON*) { return FS_ICON_USEDEFAULT; }
 WFX_EXPORT int WFX_CALL FsContentGetSupportedField(int, char*, char*, int) { return ft_nomorefields; }

@@ -179,6 +179,15 @@ void RefreshHostPanel() {
     }
 }
 
+bool ReportProgress(const std::string& source, const std::string& target, int percent) {
+    const tHostConnection& host = theApp().m_host;
+    if (host.progress == nullptr) return false;
+    std::vector<char> s(source.begin(), source.end()), t(target.begin(), target.end());
+    s.push_back('\0');
+    t.push_back('\0');
+    return host.progress(host.pluginNr, s.data(), t.data(), percent) != 0;
+}
+
 std::string GetForegroundWindowTitle() {
     platform::Desktop& desktop = platform::desktop();
     return desktop.windowTitle(desktop.foregroundWindow(), kTitleBuffer);

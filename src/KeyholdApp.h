@@ -68,6 +68,8 @@ struct tNavigationState {
     TreePos listingCursor;
     TreePos autoTypeWindowNode;
     bool databaseLoaded = false;
+    // Set when a folder was made whose name repeats an ancestor's; read by the next move.
+    bool bFsMkDir = false;
 
     tNavigationState();
     bool isLocked() const { return unlockRoot.valid() && activeRoot == unlockRoot; }
@@ -89,6 +91,8 @@ void UpdateNumberOfEntries();
 
 // Host services
 void RefreshHostPanel();
+// Reports progress to the host; true when the user asked to abort.
+bool ReportProgress(const std::string& source, const std::string& target, int percent);
 std::string GetForegroundWindowTitle();
 
 // Tree sizes

@@ -385,6 +385,12 @@ int XmlData::saveOrReport() { return m_document && save(*m_document) ? 1 : 0; }
 
 int XmlData::writeWholeXml() {
     if (!m_document) return 0;
+    rebuildDocumentFromTree();
+    return saveOrReport();
+}
+
+void XmlData::rebuildDocumentFromTree() {
+    if (!m_document) return;
     TreePos base = GetBaseNode();
     m_document->Clear();
     m_document->LinkEndChild(new TiXmlDeclaration("1.0", "", ""));
@@ -395,7 +401,6 @@ int XmlData::writeWholeXml() {
         root->SetAttribute("masterkey", security::applySH1(theApp().m_masterPassword));
         m_document->LinkEndChild(root);
     }
-    return saveOrReport();
 }
 
 int XmlData::updateMasterPassword(const std::string& hash) {

@@ -39,6 +39,9 @@ public:
     bool isInitialized() const { return m_initialized; }
     int loadTree(int mode);
     int writeWholeXml();
+    // Makes the document hold the tree again, without saving: after a save
+    // failed, the tree has been put back and the file on disk still holds it.
+    void rebuildDocumentFromTree();
     void createDefaultDatabase();
     int createXML(const tTreeNode& parent, tTreeNode& node);
     int createXML(std::uint32_t parentNumber, tTreeNode& node);
