@@ -1,0 +1,116 @@
+// Changing the store from the panel: every change is in the file at once, and
+// a fresh start of the plug-in shows exactly what the panel showed.
+#include <gtest/gtest.h>
+
+#include <tinyxml.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "PanelSession.h"
+
+namespace {
+
+class ChangesE2ETest : public ::testing::Test {
+protected:
+    E2ETarget target = E2ETarget::fromEnvironment();
+    PluginFolder folder{target};
+
+    void SetUp() override {
+        // Made with the password "pw": its SHA-1 is the masterkey.
+        writeFile(folder.file("database.xml"),
+                  "<?xml version=\"1.0\" ?>\n<pswd basename=\"B\" id=\"1\" "
+                  "masterkey=\"1A91D62F7CA67399625A4368A6AB5D4A3BAA6073\">\n"
+                  "<folder name=\"Mail\" id=\"2\" creationtime=\"1\"><folder name=\"Work\" id=\"3\">"
+                  "<file name=\"Boss\" id=\"4\"/></folder><file name=\"Gmail\" id=\"5\"/></folder>\n"
+                  "<folder name=\"A\" id=\"6\"/><file name=\"Router\" id=\"7\"/>\n</pswd>\n");
+    }
+    // Names of the folders and entries in the file, as paths.
+    std::vector<std::string> pathsOnDisk() {
+        TiXmlDocument d;
+        d.Parse(readFile(folder.file("database.xml")).c_str());
+        std::vector<std::string> paths;
+        walk(d.RootElement(), "", paths);
+        std::sort(paths.begin(), paths.end());
+        return paths;
+    }
+    static void walk(TiXmlElement* e, const std::string& prefix, std::vector<std::string>& out) {
+        for (TiXmlElement* c = e ? e->FirstChildElement() : nullptr; c; c = c->NextSiblingElement()) {
+            std::string p = prefix + "\\" + c->Attribute("name");
+            out.push_back(p);
+            walk(c, p, out);
+        }
+    }
+    std::vector<std::string> listed(PanelSession& panel, const std::string& path) {
+        panel.send("ls \"" + path + "\"");
+        return names(panel.sync());
+    }
+    // The names of the items in listing lines.
+    static std::vector<std::string> names(const std::vector<std::string>& lines) {
+        std::vector<std::string> names;
+        for (const std::string& l : lines) {
+            if (l.find("0000") == std::string::npos) continue;  // not an item line
+            if (l.rfind("> ", 0) == 0 || l.find("(empty)") != std::string::npos) continue;
+            // size, attributes, two dates ("-" or day and time), then the name
+            std::istringstream in(l);
+            std::string size, attr, word;
+            in >> size >> attr;
+            for (int date = 0; date < 2; ++date) {
+                in >> word;
+                if (word != "-") in >> word;
+            }
+            std::string name;
+            std::getline(in >> std::ws, name);
+            names.push_back(name);
+        }
+        return names;
+    }
+};
+
+TEST_F(ChangesE2ETest, FoldersAndDeletionsReachTheFile) {
+    {
+        PanelSession panel(target, folder);
+        panel.send("ls");
+        panel.answerPasswordDialog({"pw"});
+        panel.sync();
+        panel.send("mkdir \\New");
+        panel.send("mkdir \\Mail\\Work\\Deep");
+        std::vector<std::string> made = panel.sync();
+        EXPECT_EQ(std::count_if(made.begin(), made.end(), [](const std::string& l) { return l == "TRUE"; }), 2)
+            << joinLines(made);
+        EXPECT_EQ(pathsOnDisk(), (std::vector<std::string>{"\\A", "\\Mail", "\\Mail\\Gmail", "\\Mail\\Work",
+                                                           "\\Mail\\Work\\Boss", "\\Mail\\Work\\Deep", "\\New",
+                                                           "\\Router"}));
+        panel.send("mkdir \\mail");
+        panel.answerMessage();
+        std::vector<std::string> clash = panel.sync();
+        EXPECT_TRUE(anyLineHas(clash, "Entry with the same name already exists!!")) << joinLines(clash);
+        EXPECT_TRUE(anyLineHas(clash, "FALSE")) << joinLines(clash);
+
+        panel.send("rm \\Mail\\Work\\Boss");
+        panel.send("rm \\Mail");  // a folder is no entry
+        panel.send("rmdir \\A");
+        panel.send("rmdir \\Router");  // an entry is no folder
+        std::vector<std::string> removed = panel.sync();
+        EXPECT_EQ(std::count_if(removed.begin(), removed.end(), [](const std::string& l) { return l == "TRUE"; }),
+                  2)
+            << joinLines(removed);
+        EXPECT_EQ(listed(panel, "\\Mail\\Work"), (std::vector<std::string>{"[New Entry]", "Deep"}));
+        EXPECT_EQ(panel.quit(), 0);
+    }
+    std::vector<std::string> expected{"\\Mail", "\\Mail\\Gmail", "\\Mail\\Work", "\\Mail\\Work\\Deep", "\\New",
+                                      "\\Router"};
+    EXPECT_EQ(pathsOnDisk(), expected);
+
+    // A fresh start lists exactly what the file holds.
+    PanelSession again(target, folder);
+    again.send("ls");
+    again.answerPasswordDialog({"pw"});
+    EXPECT_EQ(names(again.sync()), (std::vector<std::string>{"New Entry", "Lock Keyhold",
+                                                             "Default Auto Type Window is OFF", "Mail", "Router",
+                                                             "New"}));
+    EXPECT_EQ(listed(again, "\\Mail\\Work"), (std::vector<std::string>{"[New Entry]", "Deep"}));
+    EXPECT_EQ(again.quit(), 0);
+}
+
+}  // namespace
