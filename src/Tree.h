@@ -146,6 +146,36 @@ public:
         destroy(c);
     }
 
+    // Moves a node with its subtree to be the last child of `newParent`.
+    void moveAsLastChild(Position node, Position newParent) {
+        Cell* c = node.cell_;
+        Cell* p = newParent.cell_;
+        unlink(c);
+        c->parent = p;
+        c->prev = p->lastChild;
+        if (p->lastChild != nullptr) {
+            p->lastChild->next = c;
+        } else {
+            p->firstChild = c;
+        }
+        p->lastChild = c;
+    }
+
+    // Moves a node with its subtree in front of `before`, a child of `parent`;
+    // an invalid `before` makes it the last child.
+    void moveBefore(Position node, Position parent, Position before) {
+        if (!before.valid()) return moveAsLastChild(node, parent);
+        Cell* c = node.cell_;
+        Cell* at = before.cell_;
+        unlink(c);
+        c->parent = at->parent;
+        c->prev = at->prev;
+        c->next = at;
+        if (at->prev != nullptr) at->prev->next = c;
+        at->prev = c;
+        if (c->parent != nullptr && c->parent->firstChild == at) c->parent->firstChild = c;
+    }
+
     void clear() {
         while (!empty()) erase(begin());
     }

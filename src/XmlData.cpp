@@ -498,9 +498,17 @@ int XmlData::updateXML(const tTreeNode& newParent, const tTreeNode& oldNode, tTr
         KH_LOG(eError, "node number %d does not exist", static_cast<int>(oldNode.uniqueNumber));
         return 0;
     }
-    old->Parent()->RemoveChild(old);
-    TiXmlElement* e = buildXmlElement(newNode);
-    if (e != nullptr) parent->LinkEndChild(e);
+    if (newNode.isFolder()) {
+        // A folder's element moves with everything inside it.
+        TiXmlNode* moved = old->Clone();
+        moved->ToElement()->SetAttribute("name", newNode.name);
+        old->Parent()->RemoveChild(old);
+        newNode.xmlElement = parent->LinkEndChild(moved)->ToElement();
+    } else {
+        old->Parent()->RemoveChild(old);
+        TiXmlElement* e = buildXmlElement(newNode);
+        if (e != nullptr) parent->LinkEndChild(e);
+    }
     // Removal and addition reach the disk together, in one replacement.
     return saveOrReport();
 }

@@ -76,3 +76,27 @@ TEST(TreeTest, DeepTreesAreWalkedAndFreed) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TreeTest, SubtreesMoveAndMoveBack) {
+    Tree<std::string> t;
+    auto a = t.insert(t.end(), "a");
+    auto b = t.insert(t.end(), "b");
+    auto x = t.appendChild(a, "x");
+    t.appendChild(x, "1");
+    auto y = t.appendChild(a, "y");
+    t.moveAsLastChild(x, b);
+    EXPECT_EQ(preOrder(t), "ayb" "x1");
+    EXPECT_TRUE(t.parent(x) == b);
+    t.moveBefore(x, a, y);
+    EXPECT_EQ(preOrder(t), "ax1yb");
+    t.moveBefore(y, a, Tree<std::string>::Position());
+    EXPECT_EQ(preOrder(t), "ax1yb");
+    t.moveAsLastChild(y, b);
+    t.moveAsLastChild(x, b);
+    EXPECT_EQ(preOrder(t), "abyx1");
+    EXPECT_EQ(t.numberOfChildren(a), 0u);
+}
+
+}  // namespace
