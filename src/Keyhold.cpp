@@ -2,6 +2,7 @@
 // call into calls of the plug-in's own classes.
 #include "KeyholdApp.h"
 #include "Listing.h"
+#include "RenameMoveCopy.h"
 #include "StoreChanges.h"
 #include "WfxApi.h"
 
@@ -23,7 +24,9 @@ WFX_EXPORT int WFX_CALL FsFindClose(HANDLE Hdl) { return FindClose(Hdl); }
 WFX_EXPORT BOOL WFX_CALL FsMkDir(char* Path) { return MakeFolder(Path); }
 WFX_EXPORT BOOL WFX_CALL FsDeleteFile(char* RemoteName) { return DeleteEntry(RemoteName); }
 WFX_EXPORT BOOL WFX_CALL FsRemoveDir(char* RemoteName) { return RemoveFolder(RemoteName); }
-WFX_EXPORT int WFX_CALL FsRenMovFile(char*, char*, BOOL, BOOL, RemoteInfoStruct*) { return FS_FILE_NOTSUPPORTED; }
+WFX_EXPORT int WFX_CALL FsRenMovFile(char* OldName, char* NewName, BOOL Move, BOOL OverWrite, RemoteInfoStruct*) {
+    return RenameMoveCopy(OldName, NewName, Move != 0, OverWrite != 0);
+}
 WFX_EXPORT int WFX_CALL FsPutFile(char* LocalName, char* RemoteName, int CopyFlags) {
     return PutFile(LocalName, RemoteName, CopyFlags);
 }

@@ -36,6 +36,7 @@ protected:
     }
     static void walk(TiXmlElement* e, const std::string& prefix, std::vector<std::string>& out) {
         for (TiXmlElement* c = e ? e->FirstChildElement() : nullptr; c; c = c->NextSiblingElement()) {
+            if (c->ValueStr() != "folder" && c->ValueStr() != "file") continue;
             std::string p = prefix + "\\" + c->Attribute("name");
             out.push_back(p);
             walk(c, p, out);
@@ -110,6 +111,53 @@ TEST_F(ChangesE2ETest, FoldersAndDeletionsReachTheFile) {
                                                              "Default Auto Type Window is OFF", "Mail", "Router",
                                                              "New"}));
     EXPECT_EQ(listed(again, "\\Mail\\Work"), (std::vector<std::string>{"[New Entry]", "Deep"}));
+    EXPECT_EQ(again.quit(), 0);
+}
+
+TEST_F(ChangesE2ETest, RenamesMovesAndCopiesReachTheFile) {
+    {
+        PanelSession panel(target, folder);
+        panel.send("ls");
+        panel.answerPasswordDialog({"pw"});
+        panel.sync();
+        panel.send("mv \\Mail\\Gmail \\Mail\\Googlemail");    // rename an entry
+        panel.send("mv \\Mail\\Work \\Mail\\Office");         // rename a folder: Boss follows
+        panel.send("mv \\Router \\A\\Router");                 // move an entry
+        panel.send("mv \\Mail\\Office \\A\\Office");          // move a folder with its contents
+        panel.send("mv \\A \\A\\Office\\A");                  // into itself: refused
+        panel.send("cp \\A\\Office\\Boss \\Mail\\Boss");      // copy an entry
+        std::vector<std::string> done = panel.sync();
+        EXPECT_EQ(std::count_if(done.begin(), done.end(), [](const std::string& l) { return l == "FS_FILE_OK"; }), 5)
+            << joinLines(done);
+        EXPECT_TRUE(anyLineHas(done, "FS_FILE_USERABORT")) << joinLines(done);
+        EXPECT_EQ(panel.quit(), 0);
+    }
+    std::vector<std::string> expected{"\\A", "\\A\\Office", "\\A\\Office\\Boss", "\\A\\Router", "\\Mail",
+                                      "\\Mail\\Boss", "\\Mail\\Googlemail"};
+    EXPECT_EQ(pathsOnDisk(), expected);
+    TiXmlDocument d;
+    d.Parse(readFile(folder.file("database.xml")).c_str());
+    std::vector<std::string> ids;
+    std::vector<TiXmlElement*> todo{d.RootElement()};
+    while (!todo.empty()) {
+        TiXmlElement* e = todo.back();
+        todo.pop_back();
+        for (TiXmlElement* c = e->FirstChildElement(); c; c = c->NextSiblingElement()) {
+            if (c->ValueStr() != "folder" && c->ValueStr() != "file") continue;
+            ids.push_back(c->Attribute("id"));
+            todo.push_back(c);
+        }
+    }
+    std::sort(ids.begin(), ids.end());
+    EXPECT_TRUE(std::adjacent_find(ids.begin(), ids.end()) == ids.end()) << "the copy has a number of its own";
+
+    // A fresh start lists what the file holds.
+    PanelSession again(target, folder);
+    again.send("ls");
+    again.answerPasswordDialog({"pw"});
+    again.sync();
+    EXPECT_EQ(listed(again, "\\A\\Office"), (std::vector<std::string>{"[New Entry]", "Boss"}));
+    EXPECT_EQ(listed(again, "\\Mail"), (std::vector<std::string>{"[New Entry]", "Googlemail", "Boss"}));
     EXPECT_EQ(again.quit(), 0);
 }
 
