@@ -205,4 +205,5 @@ void resetTreeForTesting() {
     nav.baseNode = nav.unlockRoot = nav.activeRoot = nav.currentNode = nav.listingCursor = nav.autoTypeWindowNode =
         none;
     nav.databaseLoaded = false;
+    nav.bFsMkDir = false;
 }

@@ -180,7 +180,9 @@ int RenameMoveCopy(const char* oldHost, const char* newHost, bool move, bool ove
     std::string oldName = VirtualPathFromHost(oldHost), newName = VirtualPathFromHost(newHost);
     KH_LOG(eImportant, "FsRenMovFile(OldName: %s, NewName: %s, Move: %d,OverWrite: %d)", oldName.c_str(),
            newName.c_str(), move ? 1 : 0, overwrite ? 1 : 0);
-    if (oldHost == nullptr || newHost == nullptr || oldName.size() < 2 || newName.size() < 2) {
+    if (oldHost == nullptr || newHost == nullptr || oldName.size() < 2 || newName.size() < 2 ||
+        oldName.size() >= static_cast<std::size_t>(wfx::kMaxPath) ||
+        newName.size() >= static_cast<std::size_t>(wfx::kMaxPath)) {
         return wfx::FS_FILE_NOTFOUND;
     }
     if (ReportProgress(oldName, newName, 0)) return wfx::FS_FILE_USERABORT;

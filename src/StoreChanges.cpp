@@ -36,6 +36,12 @@ bool isLocked() {
     return nav.isLocked();
 }
 
+// Paths the host can hold: shorter than two characters names nothing, and
+// one longer than its buffer cannot be a path it listed.
+bool usable(const char* hostPath, const std::string& path) {
+    return hostPath != nullptr && path.size() >= 2 && path.size() < static_cast<std::size_t>(wfx::kMaxPath);
+}
+
 void message(const char* text) { platform::messageBoxes().show(text, "Keyhold", platform::MessageButtons::Ok); }
 
 // The tree and the file hold the same again after a save failed.
@@ -53,7 +59,7 @@ bool UnlockForChange(bool refreshAfterUnlock) {
 
 wfx::BOOL MakeFolder(const char* hostPath) {
     std::string path = VirtualPathFromHost(hostPath);
-    if (hostPath == nullptr || path.size() < 2) return 0;
+    if (!usable(hostPath, path)) return 0;
     if (!navigation().databaseLoaded) return 0;
     Resolved r = resolve(path);
     for (const std::string& c : r.components) {
@@ -108,7 +114,7 @@ wfx::BOOL MakeFolder(const char* hostPath) {
 
 wfx::BOOL DeleteEntry(const char* hostPath) {
     std::string path = VirtualPathFromHost(hostPath);
-    if (hostPath == nullptr || path.size() < 2) return 0;
+    if (!usable(hostPath, path)) return 0;
     Resolved r = resolve(path);
     // A cancelled unlock deletes nothing, and the host is told so.
     if (!UnlockForChange(false)) return 0;
@@ -132,7 +138,7 @@ wfx::BOOL DeleteEntry(const char* hostPath) {
 
 wfx::BOOL RemoveFolder(const char* hostPath) {
     std::string path = VirtualPathFromHost(hostPath);
-    if (hostPath == nullptr || path.size() < 2) return 0;
+    if (!usable(hostPath, path)) return 0;
     Resolved r = resolve(path);
     if (!UnlockForChange(false)) return 0;
     if (!r.missing.empty() || !r.node.valid() || r.node == passwordTree().end() ||
@@ -158,7 +164,7 @@ int PutFile(const char* localName, const char* hostPath, int copyFlags) {
     KH_LOG(eImportant, "FsPutFile(LocalName: %s, RemoteName: %s, CopyFlags: %d)", local.c_str(), path.c_str(),
            copyFlags);
     if (copyFlags & wfx::FS_COPYFLAGS_RESUME) return wfx::FS_FILE_NOTSUPPORTED;
-    if (hostPath == nullptr || path.size() < 2) return wfx::FS_FILE_NOTFOUND;
+    if (!usable(hostPath, path)) return wfx::FS_FILE_NOTFOUND;
     if (ReportProgress(local, path, 0)) return wfx::FS_FILE_USERABORT;
     if (copyFlags & wfx::FS_COPYFLAGS_MOVE) {
         KH_LOG(eImportant, (copyFlags & wfx::FS_COPYFLAGS_OVERWRITE) ? "Move, Overwrite not supported!Returning..."

@@ -78,7 +78,12 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusedCase{"\\ROUTER", "Entry with the same name already exists!!"},
                       RefusedCase{"\\Router\\New", ""}, RefusedCase{"\\New Entry\\X", ""},
                       RefusedCase{"\\Nope\\Deeper", ""}, RefusedCase{"\\", ""}, RefusedCase{"", ""},
-                      RefusedCase{"\\Mail\\\\X", ""}));
+                      RefusedCase{"\\Mail\\\\X", ""},
+                      RefusedCase{"\\Way too long a name for the host's buffer of two hundred and sixty bytes, which "
+                                  "no path it listed can ever exceed: xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                                  "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                                  "xxxxxxxxxxxxxxxxxxxx",
+                                  ""}));
 
 TEST_F(StoreChangesTest, RepeatedAncestorNameIsNoted) {
     open();
