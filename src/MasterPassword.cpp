@@ -1,5 +1,6 @@
 #include "MasterPassword.h"
 
+#include "AutoType.h"
 #include "KeyholdApp.h"
 #include "Log.h"
 #include "PassWordDlg.h"
@@ -139,6 +140,8 @@ bool DecryptTitle() {
             changed |= encryptUnsalted(n.lastAccessTimeText, n.lastAccessTimeSalt);
             changed |= encryptUnsalted(n.lastModTimeText, n.lastModTimeSalt);
         }
+        parseAutoType(n);
+        parseAutoTypeWindows(n);
     }
     if (changed) xmlData().setDirty(true);
     KH_LEAVE("DecryptTitle");

@@ -1,0 +1,319 @@
+#include "AutoType.h"
+
+#include <cctype>
+
+#include "KeyholdApp.h"
+#include "Log.h"
+#include "PluginSettings.h"
+#include "TreeNode.h"
+#include "security/Util.h"
+
+namespace {
+
+const char kAutoType[] = "Auto-Type:";
+const char kAutoTypeWindow[] = "Auto-Type-Window:";
+const char kComment[] = "Comment:";
+
+// Position of the first line end (CR or LF) at or after `from`, or npos.
+std::size_t lineEnd(const std::string& text, std::size_t from) { return text.find_first_of("\r\n", from); }
+
+// Length of the line end at `at`: 2 for CR LF, 1 for a lone CR or LF.
+std::size_t lineEndLength(const std::string& text, std::size_t at) {
+    return (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ? 2 : 1;
+}
+
+// The value that starts at `from`: up to the next line end or the end of the text.
+std::string valueAt(const std::string& text, std::size_t from) {
+    std::size_t end = lineEnd(text, from);
+    return text.substr(from, end == std::string::npos ? std::string::npos : end - from);
+}
+
+std::string lowerCased(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool startsWith(const std::string& text, std::size_t at, const std::string& prefix) {
+    return text.compare(at, prefix.size(), prefix) == 0;
+}
+
+// Every line end becomes a single CR.
+std::string lineEndsAsCR(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            if (i == 0 || text[i - 1] != '\r') out += '\r';
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// Settings read at every use; before the settings are loaded the defaults hold.
+bool defaultWindowOn() { return settings().m_defaultATW && settings().m_defaultATW->GetValue(); }
+bool explicitCommentOn() { return settings().m_explicitComment && settings().m_explicitComment->GetValue(); }
+std::string delayText() { return settings().m_delay ? settings().m_delay->GetValue() : std::string(); }
+
+// The plain notes for parsing. False when they are stored encrypted and the
+// decryption fails; then nothing is to be parsed.
+bool plainNotes(const tTreeNode& entry, std::string& notes) {
+    if (entry.notesSalt.empty()) {
+        notes = entry.notes;
+        return true;
+    }
+    notes.clear();
+    return security::decrypt(entry.notes, entry.notesSalt, notes) == 1;
+}
+
+bool matchesPattern(const std::string& pattern, const std::string& title) {
+    const std::size_t n = pattern.size();
+    const std::size_t firstStar = pattern.find('*');
+    if (firstStar == std::string::npos) {
+        if (title == pattern) {
+            KH_LOG(eRubbish, "Found a match for STRING in Auto-Type-Window: %s", pattern.c_str());
+            return true;
+        }
+        KH_LOG(eRubbish, "No match found (STRING) in Auto-Type-Window: %s", pattern.c_str());
+        return false;
+    }
+    if (n == 1) {
+        // "*" alone: every window, but only while DefaultATW is on.
+        if (!defaultWindowOn()) return false;
+        KH_LOG(eRubbish, "Found a match for * (default Auto-Type-Window)in Auto-Type-Window:");
+        return true;
+    }
+    const std::size_t lastStar = pattern.rfind('*');
+    if (firstStar == 0 && lastStar == 0) {  // *STRING
+        const std::string s = pattern.substr(1);
+        const std::size_t at = title.rfind(s);
+        if (at == std::string::npos) return false;
+        if (at + s.size() == title.size()) {
+            KH_LOG(eRubbish, "Found a match for *STRING in Auto-Type-Window: %s", s.c_str());
+            return true;
+        }
+        KH_LOG(eRubbish, "No match found (*STRING) in Auto-Type-Window: %s when compared to %s", pattern.c_str(),
+               s.c_str());
+        return false;
+    }
+    if (firstStar == n - 1) {  // STRING*
+        const std::string s = pattern.substr(0, n - 1);
+        if (startsWith(title, 0, s)) {
+            KH_LOG(eRubbish, "Found a match for STRING* in Auto-Type-Window: %s", s.c_str());
+            return true;
+        }
+        KH_LOG(eRubbish, "No match found (STRING*) in Auto-Type-Window: %s when compared to %s", pattern.c_str(),
+               s.c_str());
+        return false;
+    }
+    // *STRING*, and any pattern with stars elsewhere: the middle must occur.
+    const std::string s = pattern.substr(1, n - 2);
+    if (title.find(s) != std::string::npos) {
+        KH_LOG(eRubbish, "Found a match for *STRING* in Auto-Type-Window: %s", s.c_str());
+        return true;
+    }
+    KH_LOG(eRubbish, "No match found (*STRING*) in Auto-Type-Window: %s when compared to %s", pattern.c_str(),
+           s.c_str());
+    return false;
+}
+
+}  // namespace
+
+std::string keywordValue(const std::string& text, const std::string& keyword) {
+    if (keyword.empty()) return std::string();
+    const std::size_t at = text.find(keyword);
+    if (at == std::string::npos) return std::string();
+    return valueAt(text, at + keyword.size());
+}
+
+std::size_t keywordValues(const std::string& text, const std::string& keyword, std::list<std::string>& values) {
+    if (keyword.empty()) return values.size();
+    std::size_t from = 0;
+    for (std::size_t at; (at = text.find(keyword, from)) != std::string::npos;) {
+        const std::size_t start = at + keyword.size();
+        values.push_back(valueAt(text, start));
+        from = start + values.back().size();
+    }
+    return values.size();
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t from = 0;
+    for (std::size_t end; (end = lineEnd(text, from)) != std::string::npos;) {
+        lines.push_back(text.substr(from, end - from));
+        from = end + lineEndLength(text, end);
+    }
+    lines.push_back(text.substr(from));
+    return lines;
+}
+
+std::string removeKeywordLines(const std::string& text, const std::string& keyword) {
+    if (keyword.empty()) return text;
+    std::string out;
+    out.reserve(text.size());
+    std::size_t from = 0;
+    while (from < text.size()) {
+        const std::size_t at = text.find(keyword, from);
+        if (at == std::string::npos) break;
+        out.append(text, from, at - from);
+        const std::size_t end = lineEnd(text, at + keyword.size());
+        if (end == std::string::npos) return out;
+        from = end + lineEndLength(text, end);
+    }
+    if (from < text.size()) out.append(text, from, std::string::npos);
+    return out;
+}
+
+bool isAutoTypeLine(const std::string& line) {
+    return line.empty() || line == " " || line.find(kAutoTypeWindow) != std::string::npos ||
+           line.find(kAutoType) != std::string::npos;
+}
+
+void parseAutoType(tTreeNode& entry) {
+    std::string notes;
+    if (!plainNotes(entry, notes)) return;
+    entry.autoTypeSequence = keywordValue(notes, kAutoType);
+    if (!entry.autoTypeSequence.empty())
+        KH_LOG(eRubbish, "Auto-Type Found: %s", entry.autoTypeSequence.c_str());
+    else
+        KH_LOG(eRubbish, "No Auto-Type Found");
+}
+
+void parseAutoTypeWindows(tTreeNode& entry) {
+    std::string notes;
+    if (!plainNotes(entry, notes)) return;
+    // Start afresh: the same entry is parsed again after every unlock and edit.
+    entry.autoTypeWindows.clear();
+    keywordValues(notes, kAutoTypeWindow, entry.autoTypeWindows);
+    if (entry.autoTypeWindows.empty()) {
+        KH_LOG(eRubbish, "No Auto-Type-Window Found");
+        return;
+    }
+    KH_LOG(eRubbish, "Found %d Auto-Type-Window ", static_cast<int>(entry.autoTypeWindows.size()));
+    for (std::string& pattern : entry.autoTypeWindows) {
+        KH_LOG(eRubbish, "Auto-Type-Window Found: %s", pattern.c_str());
+        pattern = lowerCased(pattern);
+    }
+}
+
+bool matchesWindow(const tTreeNode& entry, const std::string& lowerTitle) {
+    if (entry.autoTypeWindows.empty()) {
+        const std::string title = lowerCased(entry.name);
+        if (lowerTitle.find(title) == std::string::npos) return false;
+        KH_LOG(eRubbish, "Found Default Auto-Type-Window: %s", title.c_str());
+        return true;
+    }
+    for (const std::string& pattern : entry.autoTypeWindows) {
+        if (matchesPattern(pattern, lowerTitle)) return true;
+    }
+    return false;
+}
+
+std::string escapeKeyText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '{': out += "{LEFTBRACE}"; break;
+            case '}': out += "{RIGHTBRACE}"; break;
+            case '%': out += "{PERCENT}"; break;
+            case '(': out += "{LEFTPAREN}"; break;
+            case ')': out += "{RIGHTPAREN}"; break;
+            case '@': out += "{AT}"; break;
+            case '+': out += "{PLUS}"; break;
+            case '^': out += "{CARET}"; break;
+            case '~': out += "{TILDE}"; break;
+            default: out += c; break;
+        }
+    }
+    return out;
+}
+
+std::string buildAutoTypeSequence(tTreeNode& entry) {
+    const std::string delay = delayText();
+    if (entry.autoTypeSequence.empty())
+        return delay + escapeKeyText(entry.getUserName()) + "{TAB}" + delay + escapeKeyText(entry.getPassword()) + "~";
+
+    // One pass over the definition: the values put in are never searched
+    // again, so a user name, password or notes text holding a placeholder or
+    // an "@" cannot change what the rest of the definition means.
+    static const char* const kUserNames[] = {"{USERNAME}", "%USERNAME%"};
+    static const char* const kPasswords[] = {"{PASSWORD}", "%PASSWORD%"};
+    static const char* const kNotes[] = {"{NOTES}", "%NOTES%"};
+    const std::string& def = entry.autoTypeSequence;
+    std::string out;
+    out.reserve(def.size() + 64);
+    auto placeholderAt = [&def](std::size_t i, const char* const (&names)[2]) -> std::size_t {
+        for (const char* name : names) {
+            const std::string n(name);
+            if (startsWith(def, i, n)) return n.size();
+        }
+        return 0;
+    };
+    for (std::size_t i = 0; i < def.size();) {
+        if (std::size_t len = placeholderAt(i, kUserNames)) {
+            KH_LOG(eInformation, "Substituting %s", def.substr(i, len).c_str());
+            out += delay + escapeKeyText(entry.getUserName());
+            i += len;
+        } else if (std::size_t len = placeholderAt(i, kPasswords)) {
+            KH_LOG(eInformation, "Substituting %s", def.substr(i, len).c_str());
+            out += delay + escapeKeyText(entry.getPassword());
+            i += len;
+        } else if (std::size_t len = placeholderAt(i, kNotes)) {
+            KH_LOG(eInformation, "Substituting %s", def.substr(i, len).c_str());
+            out += entry.getNotes();
+            i += len;
+        } else if (def[i] == '@') {
+            out += "{AT}";  // an at sign written in the definition is typed as one
+            ++i;
+        } else {
+            out += def[i++];
+        }
+    }
+    return out;
+}
+
+AutoTypeInfo autoTypeInfo(tTreeNode& entry) {
+    AutoTypeInfo info;
+    info.keySequence = buildAutoTypeSequence(entry);
+    info.notesText = lineEndsAsCR(removeKeywordLines(removeKeywordLines(entry.getNotes(), kAutoType), kAutoTypeWindow));
+    return info;
+}
+
+std::string entryComment(const tTreeNode& entry) {
+    const std::string notes = entry.getNotes();
+    if (explicitCommentOn()) return keywordValue(notes, kComment);
+    for (const std::string& line : splitLines(notes)) {
+        if (!isAutoTypeLine(line)) return line;
+    }
+    return std::string();
+}
+
+void replaceAll(std::string& text, const std::string& find, const std::string& replacement) {
+    if (find.empty()) return;
+    std::string out;
+    std::size_t from = 0;
+    int count = 0;
+    for (std::size_t at; (at = text.find(find, from)) != std::string::npos;) {
+        out.append(text, from, at - from);
+        if (!replacement.empty() && startsWith(text, at, replacement)) {
+            // Already the replacement: keep it and search on behind it.
+            out.append(text, at, replacement.size());
+            from = at + replacement.size();
+        } else {
+            out += replacement;
+            from = at + find.size();
+            ++count;
+        }
+        if (from >= text.size()) break;
+    }
+    if (count == 0) {
+        KH_LOG(eInformation, "%s not found", find.c_str());
+        return;
+    }
+    if (from < text.size()) out.append(text, from, std::string::npos);
+    text.swap(out);
+    KH_LOG(eInformation, "Substituting %s: %d time(s)", find.c_str(), count);
+}
