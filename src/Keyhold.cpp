@@ -1,7 +1,9 @@
 // The exported functions of the plug-in. Each one only translates the host's
 // call into calls of the plug-in's own classes.
+#include "ContentColumns.h"
 #include "KeyholdApp.h"
 #include "Listing.h"
+#include "NodeIcon.h"
 #include "RenameMoveCopy.h"
 #include "StoreChanges.h"
 #include "WfxApi.h"
@@ -31,7 +33,16 @@ WFX_EXPORT int WFX_CALL FsPutFile(char* LocalName, char* RemoteName, int CopyFla
     return PutFile(LocalName, RemoteName, CopyFlags);
 }
 WFX_EXPORT int WFX_CALL FsExecuteFile(HWND, char*, char*) { return FS_EXEC_ERROR; }
-WFX_EXPORT int WFX_CALL FsExtractCustomIcon(char*, int, HICON*) { return FS_ICON_USEDEFAULT; }
-WFX_EXPORT int WFX_CALL FsContentGetSupportedField(int, char*, char*, int) { return ft_nomorefields; }
-WFX_EXPORT int WFX_CALL FsContentGetValue(char*, int, int, void*, int, int) { return ft_nosuchfield; }
-WFX_EXPORT BOOL WFX_CALL FsContentGetDefaultView(char*, char*, char*, char*, int) { return 0; }
+WFX_EXPORT int WFX_CALL FsExtractCustomIcon(char* RemoteName, int ExtractFlags, HICON* TheIcon) {
+    return ExtractCustomIcon(RemoteName, ExtractFlags, TheIcon);
+}
+WFX_EXPORT int WFX_CALL FsContentGetSupportedField(int FieldIndex, char* FieldName, char* Units, int maxlen) {
+    return GetSupportedField(FieldIndex, FieldName, Units, maxlen);
+}
+WFX_EXPORT int WFX_CALL FsContentGetValue(char* FileName, int FieldIndex, int, void* FieldValue, int maxlen, int) {
+    return GetFieldValue(FileName, FieldIndex, FieldValue, maxlen);
+}
+WFX_EXPORT BOOL WFX_CALL FsContentGetDefaultView(char* ViewContents, char* ViewHeaders, char* ViewWidths,
+                                                 char* ViewOptions, int maxlen) {
+    return GetDefaultView(ViewContents, ViewHeaders, ViewWidths, ViewOptions, maxlen);
+}

@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "Log.h"
+#include "NodeIcon.h"
 #include "security/Util.h"
 
 namespace {
@@ -200,9 +201,15 @@ std::string tTreeNode::updateAbsolutePath(TreePos parent) {
     return previous;
 }
 
-void tTreeNode::registerNode(TreePos parent) { updateAbsolutePath(parent); }
+void tTreeNode::registerNode(TreePos parent) {
+    updateAbsolutePath(parent);
+    nodeIcons().addNodeIcon(*this);
+}
 
-void tTreeNode::reregisterNode(TreePos parent) { updateAbsolutePath(parent); }
+void tTreeNode::reregisterNode(TreePos parent) {
+    std::string former = updateAbsolutePath(parent);
+    nodeIcons().replaceNodeIcon(*this, former);
+}
 
 void tTreeNode::refreshSubtreePaths(TreePos first, TreePos end) {
     PasswordTree& tree = passwordTree();

@@ -14,6 +14,7 @@ class Clock;
 class Files;
 class Dialogs;
 class LastError;
+class Icons;
 
 struct Services {
     Module* module = nullptr;
@@ -24,6 +25,7 @@ struct Services {
     Files* files = nullptr;
     Dialogs* dialogs = nullptr;
     LastError* lastError = nullptr;
+    Icons* icons = nullptr;
 };
 
 // The services in use. Starts with the native implementations of the build.
@@ -40,6 +42,7 @@ inline Clock& clock() { return *services().clock; }
 inline Files& files() { return *services().files; }
 inline Dialogs& dialogs() { return *services().dialogs; }
 inline LastError& lastError() { return *services().lastError; }
+inline Icons& icons() { return *services().icons; }
 
 // Separator of file-system paths on this platform.
 #if defined(_WIN32)

@@ -11,6 +11,7 @@ Clock* nativeClock();
 Files* nativeFiles();
 Dialogs* nativeDialogs();
 LastError* nativeLastError();
+Icons* nativeIcons();
 
 Services nativeServices() {
     Services s;
@@ -22,6 +23,7 @@ Services nativeServices() {
     s.files = nativeFiles();
     s.dialogs = nativeDialogs();
     s.lastError = nativeLastError();
+    s.icons = nativeIcons();
     return s;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/Dialogs_memory.h"
 #include "platform/Environment_memory.h"
 #include "platform/Files_memory.h"
+#include "platform/Icons_memory.h"
 #include "platform/LastError_memory.h"
 #include "platform/MessageBoxes_memory.h"
 #include "platform/Module_memory.h"
@@ -23,6 +24,7 @@ struct MemoryServices {
     MemoryFiles files;
     MemoryDialogs dialogs;
     MemoryLastError lastError;
+    MemoryIcons icons;
 
     void install() {
         Services& s = services();
@@ -34,6 +36,7 @@ struct MemoryServices {
         s.files = &files;
         s.dialogs = &dialogs;
         s.lastError = &lastError;
+        s.icons = &icons;
     }
 };
 
