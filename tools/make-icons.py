@@ -352,10 +352,6 @@ def padlock(c, body_top, body_bot, body_line, shackle_shape):
     c.fill(hole, DARK)
 
 
-def draw_locked(c):
-    padlock(c, STEEL_TOP, STEEL_BOT, STEEL_LINE, shackle(16, 10.5, 7, 3.6, 5, 5))
-
-
 def draw_lock(c):
     padlock(c, GOLD_TOP, GOLD_BOT, GOLD_LINE, shackle(16, 10.5, 7, 3.6, 5, 5))
 
@@ -392,8 +388,16 @@ def draw_autotype_off(c):
     c.fill(box(21, 24, 29, 26), rgb("#50545a"))
 
 
+def draw_reload(c):
+    # Two arrows chasing each other round a circle.
+    arc = subtract(ring(16, 16, 10, 4), union(box(14, 0, 32, 14), box(0, 18, 18, 32)))
+    heads = union(polygon([(16, 1), (16, 13), (23, 7)]), polygon([(16, 19), (16, 31), (9, 25)]))
+    c.outlined(union(arc, heads), vgrad(rgb("#8ad0ff"), rgb("#1f6fb8"), 4, 30), rgb("#124a80"))
+
+
 ICONS = [
     ("folder_closed.ico", draw_folder_closed),
+    ("reload.ico", draw_reload),
     ("folder_open.ico", draw_folder_open),
     ("group_email.ico", draw_group_email),
     ("group_internet.ico", draw_group_internet),
@@ -402,7 +406,6 @@ ICONS = [
     ("group_windows.ico", draw_group_windows),
     ("group_general.ico", draw_group_general),
     ("entry.ico", draw_entry),
-    ("locked.ico", draw_locked),
     ("new_entry.ico", draw_new_entry),
     ("lock.ico", draw_lock),
     ("unlock.ico", draw_unlock),

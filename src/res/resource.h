@@ -7,28 +7,28 @@
 #ifndef KEYHOLD_RES_RESOURCE_H
 #define KEYHOLD_RES_RESOURCE_H
 
-/* Icons shown for folders and entries in the file panel. */
-#define IDI_FOLDER_CLOSED       3000    /* closed folder */
-#define IDI_FOLDER_OPEN         3001    /* open folder */
-#define IDI_GROUP_EMAIL         3002    /* e-mail group: envelope */
-#define IDI_GROUP_INTERNET      3003    /* internet group: globe */
-#define IDI_GROUP_HOMEBANKING   3004    /* home banking group: bank with coin */
-#define IDI_GROUP_NETWORK       3005    /* network group: connected nodes */
-#define IDI_GROUP_WINDOWS       3006    /* windows/OS group: application window */
-#define IDI_GROUP_GENERAL       3007    /* general group: card with key */
+/* Icons shown for the store's nodes in the file panel, by role. */
+#define IDI_DATABASE_ROOT       3000    /* the database root: card with a key */
+#define IDI_GROUP_EMAIL         3001    /* the Email folder: envelope */
+#define IDI_GROUP_HOMEBANKING   3002    /* the Homebanking folder: bank */
+#define IDI_GROUP_INTERNET      3003    /* the Internet folder: globe */
+#define IDI_GROUP_NETWORK       3004    /* the Network folder: connected nodes */
+#define IDI_ENTRY               3005    /* a password entry: key */
+#define IDI_GROUP_WINDOWS       3006    /* the Windows folder: application window */
+#define IDI_FOLDER_OPEN         3007    /* an open folder */
 
-/* 3008..3016 are free for further group icons. */
+/* 3008..3016 are free for further icons. */
 
-#define IDI_ENTRY               3017    /* password entry: key */
-#define IDI_LOCKED              3018    /* locked database: steel padlock */
+#define IDI_UNLOCK              3017    /* "UnLock Keyhold": open padlock */
+#define IDI_LOCK                3018    /* "Lock Keyhold": closed padlock */
 
 /* 3019 is free. */
 
-#define IDI_NEW_ENTRY           3020    /* "new entry" command: key with plus */
-#define IDI_LOCK                3021    /* "lock" command: closed padlock */
-#define IDI_UNLOCK              3022    /* "unlock" command: open padlock */
-#define IDI_AUTOTYPE_ON         3023    /* auto-type enabled: keyboard, green dot */
-#define IDI_AUTOTYPE_OFF        3024    /* auto-type disabled: keyboard, grey dot */
+#define IDI_AUTOTYPE_OFF        3020    /* default auto-type window off: keyboard, grey dot */
+#define IDI_NEW_ENTRY           3021    /* "New Entry" and "[New Entry]": key with plus */
+#define IDI_AUTOTYPE_ON         3022    /* default auto-type window on: keyboard, green dot */
+#define IDI_FOLDER              3023    /* any other folder */
+#define IDI_RELOAD              3024    /* "Reload Database": circling arrows */
 
 /*
  * The master password dialog. Control ids and icon ids are separate name
