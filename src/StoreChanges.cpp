@@ -6,6 +6,7 @@
 #include "KeyholdApp.h"
 #include "Log.h"
 #include "MasterPassword.h"
+#include "NodeIcon.h"
 #include "VirtualPath.h"
 #include "XmlData.h"
 #include "platform/MessageBoxes.h"
@@ -132,6 +133,7 @@ wfx::BOOL DeleteEntry(const char* hostPath) {
         passwordTree().erase(r.node);
     }
     tTreeNode::releaseUniqueNumber(copy.uniqueNumber);
+    nodeIcons().deleteNodeIcon(path);
     ReportProgress(path, path, 100);
     return 1;
 }
