@@ -169,7 +169,7 @@ TEST_F(NodeIconTest, RenamingAFolderMovesTheRowsBelowIt) {
     PasswordTree& tree = passwordTree();
     tTreeNode base = MakeBaseNode("B");
     base.absolutePath = "\\";
-    TreePos root = tree.appendChild(tree.end(), base);
+    TreePos root = tree.insert(tree.end(), base);
     tTreeNode folder = MakeFolderNode("Mail");
     folder.registerNode(root);
     TreePos f = tree.appendChild(root, folder);
