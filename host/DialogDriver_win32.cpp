@@ -20,6 +20,7 @@ namespace {
 
 std::thread g_watcher;
 std::atomic<bool> g_stopping{false};
+std::atomic<bool> g_stopped{false};
 
 std::string classOf(HWND w) {
     char name[64] = {};
@@ -129,7 +130,14 @@ void answer(HWND dialog, ScriptLines& script, std::ostream& out) {
 // stayed open on purpose (a wrong password, say) and is answered again.
 constexpr DWORD kStillOpenMs = 400;
 
+void watchDialogs(ScriptLines* script, std::ostream* out);
+
 void watch(ScriptLines* script, std::ostream* out) {
+    watchDialogs(script, out);
+    g_stopped = true;
+}
+
+void watchDialogs(ScriptLines* script, std::ostream* out) {
     std::map<HWND, DWORD> answeredAt;
     while (!g_stopping) {
         Sleep(30);
@@ -162,7 +170,15 @@ void start(ScriptLines& script, std::ostream& out) {
 
 void stop() {
     g_stopping = true;
-    if (g_watcher.joinable()) g_watcher.join();
+    if (!g_watcher.joinable()) return;
+    // A watcher still waiting for an answer line at the end of the script is
+    // left behind rather than waited for.
+    for (int i = 0; i < 100 && !g_stopped; ++i) Sleep(20);
+    if (g_stopped) {
+        g_watcher.join();
+    } else {
+        g_watcher.detach();
+    }
 }
 
 }  // namespace dialogs

@@ -29,4 +29,9 @@ void destroy();
 void destroyIcon(wfx::HICON icon);
 
 }  // namespace mainwindow
+
+// Ends the process at once with the code once the panel is done (Windows);
+// elsewhere it returns and the program ends as usual.
+void endProcess(int code);
+
 }  // namespace panel

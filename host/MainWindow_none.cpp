@@ -13,4 +13,7 @@ void destroy() {}
 void destroyIcon(wfx::HICON) {}
 
 }  // namespace mainwindow
+
+void endProcess(int) {}
+
 }  // namespace panel

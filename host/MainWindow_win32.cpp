@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include <ostream>
 
 namespace panel {
@@ -89,4 +91,10 @@ void destroyIcon(wfx::HICON icon) {
 }
 
 }  // namespace mainwindow
+
+void endProcess(int code) {
+    std::fflush(stdout);
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+}
+
 }  // namespace panel

@@ -117,5 +117,9 @@ int main(int argc, char** argv) {
     dialogs::stop();
     detachCallbacks();
     mainwindow::destroy();
+    std::cout.flush();
+    // Everything of ours is done; the process ends here, without waiting on
+    // threads of the system's that may still linger (under wine they can).
+    endProcess(0);
     return 0;
 }

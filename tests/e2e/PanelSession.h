@@ -23,7 +23,7 @@ struct E2ETarget {
     std::string wine;
     bool isWindows() const { return !wine.empty(); }
     // Timeouts are generous under wine, whose first start in a session is slow.
-    std::chrono::seconds timeout() const { return std::chrono::seconds(isWindows() ? 120 : 30); }
+    std::chrono::seconds timeout() const { return std::chrono::seconds(isWindows() ? 60 : 30); }
     static E2ETarget fromEnvironment();
 };
 
