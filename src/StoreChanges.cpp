@@ -48,6 +48,22 @@ void message(const char* text) { platform::messageBoxes().show(text, "Keyhold", 
 // The tree and the file hold the same again after a save failed.
 void resync() { xmlData().rebuildDocumentFromTree(); }
 
+// Removes a node with everything below it from the file, then from the tree;
+// when the file cannot be written both stay as they were.
+bool eraseEverywhere(TreePos node) {
+    tTreeNode copy = *node;
+    if (xmlData().deleteXML(copy) != 1) {
+        resync();
+        return false;
+    }
+    {
+        std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+        passwordTree().erase(node);
+    }
+    tTreeNode::releaseUniqueNumber(copy.uniqueNumber);
+    return true;
+}
+
 }  // namespace
 
 bool UnlockForChange(bool refreshAfterUnlock) {
@@ -123,16 +139,7 @@ wfx::BOOL DeleteEntry(const char* hostPath) {
         r.node->isCommandNode() || r.node->fileAttributes != wfx::kAttrNormal) {
         return 0;  // refused: nothing changed, and the host must not take it for done
     }
-    tTreeNode copy = *r.node;
-    if (xmlData().deleteXML(copy) != 1) {
-        resync();
-        return 0;
-    }
-    {
-        std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
-        passwordTree().erase(r.node);
-    }
-    tTreeNode::releaseUniqueNumber(copy.uniqueNumber);
+    if (!eraseEverywhere(r.node)) return 0;
     nodeIcons().deleteNodeIcon(path);
     ReportProgress(path, path, 100);
     return 1;
@@ -147,17 +154,7 @@ wfx::BOOL RemoveFolder(const char* hostPath) {
         r.node->fileAttributes != wfx::kAttrDirectory || !r.node->isFolder()) {
         return 0;
     }
-    tTreeNode copy = *r.node;
-    if (xmlData().deleteXML(copy) != 1) {
-        resync();
-        return 0;
-    }
-    {
-        std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
-        passwordTree().erase(r.node);
-    }
-    tTreeNode::releaseUniqueNumber(copy.uniqueNumber);
-    return 1;
+    return eraseEverywhere(r.node) ? 1 : 0;
 }
 
 int PutFile(const char* localName, const char* hostPath, int copyFlags) {
