@@ -125,16 +125,8 @@ public:
 
     // Appends a copy of the value as the last child of `parent`.
     Position appendChild(Position parent, const T& value) {
-        Cell* p = parent.cell_;
         Cell* c = new Cell(value);
-        c->parent = p;
-        c->prev = p->lastChild;
-        if (p->lastChild != nullptr) {
-            p->lastChild->next = c;
-        } else {
-            p->firstChild = c;
-        }
-        p->lastChild = c;
+        linkAsLastChild(c, parent.cell_);
         return Position(c);
     }
 
@@ -148,17 +140,8 @@ public:
 
     // Moves a node with its subtree to be the last child of `newParent`.
     void moveAsLastChild(Position node, Position newParent) {
-        Cell* c = node.cell_;
-        Cell* p = newParent.cell_;
-        unlink(c);
-        c->parent = p;
-        c->prev = p->lastChild;
-        if (p->lastChild != nullptr) {
-            p->lastChild->next = c;
-        } else {
-            p->firstChild = c;
-        }
-        p->lastChild = c;
+        unlink(node.cell_);
+        linkAsLastChild(node.cell_, newParent.cell_);
     }
 
     // Moves a node with its subtree in front of `before`, a child of `parent`;
@@ -243,6 +226,17 @@ private:
             k = n;
         }
         f(Position(c));
+    }
+    static void linkAsLastChild(Cell* c, Cell* p) {
+        c->parent = p;
+        c->prev = p->lastChild;
+        c->next = nullptr;
+        if (p->lastChild != nullptr) {
+            p->lastChild->next = c;
+        } else {
+            p->firstChild = c;
+        }
+        p->lastChild = c;
     }
     void unlink(Cell* c) {
         if (c->prev != nullptr) c->prev->next = c->next;
