@@ -157,6 +157,36 @@ TEST_F(ChangesE2ETest, FoldersAndDeletionsReachTheFile) {
     EXPECT_EQ(again.quit(), 0);
 }
 
+TEST_F(ChangesE2ETest, WithoutNewEntryFoldersNoFolderGetsOne) {
+    writeFile(folder.file("keyHold.ini"), "[MAIN]\ndatafile=" + folder.asTargetPath("database.xml") +
+                                              "\nNewEntryFolder=0\n");
+    for (int run = 0; run < 2; ++run) {  // the folders made, then a fresh start
+        PanelSession panel(target, folder);
+        panel.send("ls");
+        panel.answerPasswordDialog({"pw"});
+        panel.sync();
+        if (run == 0) {
+            std::vector<std::string> made;
+            for (const char* command : {"mkdir \\New", "mkdir \\Mail\\Work\\Deep", "mkdir \\New\\Inner"}) {
+                std::vector<std::string> out = step(panel, command);
+                made.insert(made.end(), out.begin(), out.end());
+            }
+            EXPECT_EQ(std::count_if(made.begin(), made.end(), [](const std::string& l) { return l == "TRUE"; }), 3)
+                << joinLines(made);
+        }
+        EXPECT_EQ(listed(panel, "\\Mail"), (std::vector<std::string>{"Work", "Gmail"})) << "run " << run;
+        EXPECT_EQ(listed(panel, "\\Mail\\Work"), (std::vector<std::string>{"Boss", "Deep"})) << "run " << run;
+        EXPECT_EQ(listed(panel, "\\New"), (std::vector<std::string>{"Inner"})) << "run " << run;
+        std::vector<std::string> empty = listed(panel, "\\Mail\\Work\\Deep");
+        EXPECT_TRUE(empty.empty()) << joinLines(empty);
+        EXPECT_EQ(panel.quit(), 0);
+    }
+    EXPECT_EQ(pathsOnDisk(), (std::vector<std::string>{"\\A", "\\Mail", "\\Mail\\Gmail", "\\Mail\\Work",
+                                                       "\\Mail\\Work\\Boss", "\\Mail\\Work\\Deep", "\\New",
+                                                       "\\New\\Inner", "\\Router"}));
+    EXPECT_EQ(readIni(folder.file("keyHold.ini"))["MAIN"]["NewEntryFolder"], "0");
+}
+
 TEST_F(ChangesE2ETest, RenamesMovesAndCopiesReachTheFile) {
     {
         PanelSession panel(target, folder);
