@@ -21,8 +21,6 @@ WFX_EXPORT HANDLE WFX_CALL FsFindFirst(char* Path, WIN32_FIND_DATAA* FindData) {
 WFX_EXPORT BOOL WFX_CALL FsFindNext(HANDLE Hdl, WIN32_FIND_DATAA* FindData) { return FindNext(Hdl, FindData); }
 WFX_EXPORT int WFX_CALL FsFindClose(HANDLE Hdl) { return FindClose(Hdl); }
 
-// Changes to the store arrive with their own commands; until then the plug-in
-// refuses them.
 WFX_EXPORT BOOL WFX_CALL FsMkDir(char* Path) { return MakeFolder(Path); }
 WFX_EXPORT BOOL WFX_CALL FsDeleteFile(char* RemoteName) { return DeleteEntry(RemoteName); }
 WFX_EXPORT BOOL WFX_CALL FsRemoveDir(char* RemoteName) { return RemoveFolder(RemoteName); }

@@ -169,6 +169,9 @@ int ExtractCustomIcon(const char* remoteName, int extractFlags, wfx::HICON* icon
     std::optional<tIconInfo> record = nodeIcons().getNodeIcon(path);
     if (!record) return wfx::FS_ICON_USEDEFAULT;
     const int pixels = (extractFlags & wfx::FS_ICONFLAG_SMALL) != 0 ? 16 : 32;
-    *icon = platform::icons().load(record->resourceId, pixels);
+    wfx::HICON loaded = platform::icons().load(record->resourceId, pixels);
+    // Without a handle the host is better off with its own icon than with none.
+    if (loaded == nullptr) return wfx::FS_ICON_USEDEFAULT;
+    *icon = loaded;
     return wfx::FS_ICON_EXTRACTED;
 }

@@ -236,10 +236,12 @@ TEST_F(NodeIconTest, ParentLinksAreNotLookedUp) {
     for (const auto& line : log.lines) EXPECT_EQ(line.message.find("getNodeIcon"), std::string::npos) << line.message;
 }
 
-TEST_F(NodeIconTest, AFailedLoadStillAnswersExtracted) {
+TEST_F(NodeIconTest, AFailedLoadLeavesTheHostItsOwnIcon) {
     icons.failLoading = true;
-    wfx::HICON icon = reinterpret_cast<wfx::HICON>(1);
-    EXPECT_EQ(ExtractCustomIcon("\\Lock Keyhold", 0, &icon), wfx::FS_ICON_EXTRACTED);
+    wfx::HICON icon = nullptr;
+    EXPECT_EQ(ExtractCustomIcon("\\Lock Keyhold", 0, &icon), wfx::FS_ICON_USEDEFAULT);
+    ASSERT_EQ(icons.loads.size(), 1u);
+    EXPECT_EQ(icons.loads[0].id, 3018);
     EXPECT_EQ(icon, nullptr);
 }
 
