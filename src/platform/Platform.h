@@ -15,6 +15,7 @@ class Files;
 class Dialogs;
 class LastError;
 class Icons;
+class Threads;
 
 struct Services {
     Module* module = nullptr;
@@ -26,6 +27,7 @@ struct Services {
     Dialogs* dialogs = nullptr;
     LastError* lastError = nullptr;
     Icons* icons = nullptr;
+    Threads* threads = nullptr;
 };
 
 // The services in use. Starts with the native implementations of the build.
@@ -43,6 +45,7 @@ inline Files& files() { return *services().files; }
 inline Dialogs& dialogs() { return *services().dialogs; }
 inline LastError& lastError() { return *services().lastError; }
 inline Icons& icons() { return *services().icons; }
+inline Threads& threads() { return *services().threads; }
 
 // Separator of file-system paths on this platform.
 #if defined(_WIN32)

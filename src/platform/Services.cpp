@@ -12,6 +12,7 @@ Files* nativeFiles();
 Dialogs* nativeDialogs();
 LastError* nativeLastError();
 Icons* nativeIcons();
+Threads* nativeThreads();
 
 Services nativeServices() {
     Services s;
@@ -24,6 +25,7 @@ Services nativeServices() {
     s.dialogs = nativeDialogs();
     s.lastError = nativeLastError();
     s.icons = nativeIcons();
+    s.threads = nativeThreads();
     return s;
 }
 

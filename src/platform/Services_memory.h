@@ -12,6 +12,7 @@
 #include "platform/MessageBoxes_memory.h"
 #include "platform/Module_memory.h"
 #include "platform/Platform.h"
+#include "platform/Threads_memory.h"
 
 namespace platform {
 
@@ -25,6 +26,7 @@ struct MemoryServices {
     MemoryDialogs dialogs;
     MemoryLastError lastError;
     MemoryIcons icons;
+    MemoryThreads threads;
 
     void install() {
         Services& s = services();
@@ -37,6 +39,7 @@ struct MemoryServices {
         s.dialogs = &dialogs;
         s.lastError = &lastError;
         s.icons = &icons;
+        s.threads = &threads;
     }
 };
 
