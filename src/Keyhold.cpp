@@ -1,5 +1,6 @@
 // The exported functions of the plug-in. Each one only translates the host's
 // call into calls of the plug-in's own classes.
+#include "Autolock.h"
 #include "ContentColumns.h"
 #include "KeyholdApp.h"
 #include "Listing.h"
@@ -15,22 +16,48 @@ WFX_EXPORT int WFX_CALL FsInit(int PluginNr, tProgressProc pProgressProc, tLogPr
     return theApp().fsInit(PluginNr, pProgressProc, pLogProc, pRequestProc);
 }
 
-WFX_EXPORT void WFX_CALL FsContentPluginUnloading(void) {}
+// The host calls this just before it unloads us: the plug-in's threads end
+// here, where they can still be waited for.
+WFX_EXPORT void WFX_CALL FsContentPluginUnloading(void) { theApp().stopThreads(); }
 
-WFX_EXPORT HANDLE WFX_CALL FsFindFirst(char* Path, WIN32_FIND_DATAA* FindData) { return FindFirst(Path, FindData); }
-WFX_EXPORT BOOL WFX_CALL FsFindNext(HANDLE Hdl, WIN32_FIND_DATAA* FindData) { return FindNext(Hdl, FindData); }
-WFX_EXPORT int WFX_CALL FsFindClose(HANDLE Hdl) { return FindClose(Hdl); }
+// Every call that touches the store pauses the automatic lock while it runs.
+WFX_EXPORT HANDLE WFX_CALL FsFindFirst(char* Path, WIN32_FIND_DATAA* FindData) {
+    CStoreActivity activity;
+    return FindFirst(Path, FindData);
+}
+WFX_EXPORT BOOL WFX_CALL FsFindNext(HANDLE Hdl, WIN32_FIND_DATAA* FindData) {
+    CStoreActivity activity;
+    return FindNext(Hdl, FindData);
+}
+WFX_EXPORT int WFX_CALL FsFindClose(HANDLE Hdl) {
+    CStoreActivity activity;
+    return FindClose(Hdl);
+}
 
-WFX_EXPORT BOOL WFX_CALL FsMkDir(char* Path) { return MakeFolder(Path); }
-WFX_EXPORT BOOL WFX_CALL FsDeleteFile(char* RemoteName) { return DeleteEntry(RemoteName); }
-WFX_EXPORT BOOL WFX_CALL FsRemoveDir(char* RemoteName) { return RemoveFolder(RemoteName); }
+WFX_EXPORT BOOL WFX_CALL FsMkDir(char* Path) {
+    CStoreActivity activity;
+    return MakeFolder(Path);
+}
+WFX_EXPORT BOOL WFX_CALL FsDeleteFile(char* RemoteName) {
+    CStoreActivity activity;
+    return DeleteEntry(RemoteName);
+}
+WFX_EXPORT BOOL WFX_CALL FsRemoveDir(char* RemoteName) {
+    CStoreActivity activity;
+    return RemoveFolder(RemoteName);
+}
 WFX_EXPORT int WFX_CALL FsRenMovFile(char* OldName, char* NewName, BOOL Move, BOOL OverWrite, RemoteInfoStruct*) {
+    CStoreActivity activity;
     return RenameMoveCopy(OldName, NewName, Move != 0, OverWrite != 0);
 }
 WFX_EXPORT int WFX_CALL FsPutFile(char* LocalName, char* RemoteName, int CopyFlags) {
+    CStoreActivity activity;
     return PutFile(LocalName, RemoteName, CopyFlags);
 }
-WFX_EXPORT int WFX_CALL FsExecuteFile(HWND, char*, char*) { return FS_EXEC_ERROR; }
+WFX_EXPORT int WFX_CALL FsExecuteFile(HWND, char*, char*) {
+    CStoreActivity activity;
+    return FS_EXEC_ERROR;
+}
 WFX_EXPORT int WFX_CALL FsExtractCustomIcon(char* RemoteName, int ExtractFlags, HICON* TheIcon) {
     return ExtractCustomIcon(RemoteName, ExtractFlags, TheIcon);
 }

@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "Autolock.h"
+#include "LockThread.h"
+#include "LockTimer.h"
 #include "Log.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
@@ -46,14 +49,24 @@ tNavigationState::tNavigationState() {
 
 CKeyholdApp::CKeyholdApp() { security::setMasterPassword(&m_masterPassword); }
 
-CKeyholdApp::~CKeyholdApp() { security::setMasterPassword(nullptr); }
+CKeyholdApp::~CKeyholdApp() {
+    if (m_lockTimer) m_lockTimer->stopTimer();
+    m_lockThread.reset();
+    security::setMasterPassword(nullptr);
+}
 
 bool CKeyholdApp::InitInstance() {
     m_host.moduleHandle = platform::module().handle();
     return true;
 }
 
-int CKeyholdApp::ExitInstance() { return 0; }
+int CKeyholdApp::ExitInstance() {
+    stopThreads();
+    m_lockThread.reset();
+    return 0;
+}
+
+void CKeyholdApp::stopThreads() { shutdownAutolock(); }
 
 std::string pluginFolderOf(const std::string& moduleFileName, char separator) {
     std::string::size_type cut = moduleFileName.rfind(separator);
@@ -85,6 +98,8 @@ int CKeyholdApp::fsInit(int pluginNr, wfx::tProgressProc progress, wfx::tLogProc
     KH_LOG(eImportant, "Plugin path: %s)", m_pluginFolder.c_str());
     KH_LOG(eImportant, "Ini file: %s)", m_settingsFile.c_str());
     KH_LOG(eRubbish, "Leaving FsInit(PluginNr:%d)", pluginNr);
+
+    setupAutolock();
     return 0;
 }
 

@@ -2,7 +2,9 @@
 // connection, the password tree with its named positions, and the settings.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -11,6 +13,9 @@
 #include "TreeNode.h"
 #include "WfxApi.h"
 #include "security/SecureString.h"
+
+class CLockThread;
+class CLockTimer;
 
 // Options the user toggles while the plug-in runs.
 struct tKeyholdOptions {
@@ -44,12 +49,17 @@ public:
     virtual int ExitInstance();
 
     int fsInit(int pluginNr, wfx::tProgressProc progress, wfx::tLogProc log, wfx::tRequestProc request);
+    // Ends the plug-in's own threads while the host still has us loaded
+    // (threads cannot be waited for once the system is unloading us).
+    void stopThreads();
 
     // Members, in order
     std::string m_dataFileName;
     tKeyholdOptions m_options;
     std::string m_lastWindowTitle;
     CSecureString m_masterPassword;
+    std::unique_ptr<CLockThread> m_lockThread;
+    std::unique_ptr<CLockTimer> m_lockTimer;
 
     tHostConnection m_host;
     std::string m_pluginFolder;
@@ -67,7 +77,7 @@ struct tNavigationState {
     TreePos currentNode;
     TreePos listingCursor;
     TreePos autoTypeWindowNode;
-    bool databaseLoaded = false;
+    std::atomic<bool> databaseLoaded{false};
     // Set when a folder was made whose name repeats an ancestor's; read by the next move.
     bool bFsMkDir = false;
 

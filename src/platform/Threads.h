@@ -32,6 +32,9 @@ public:
     // Runs the body. A hardware fault inside it ends the body there: false,
     // with the fault described. True when the body returned (or threw).
     virtual bool runContained(const std::function<void()>& body, ThreadFault& fault) = 0;
+    // True while the process is ending: the system has already stopped every
+    // other thread, so none of them can be waited for any more.
+    virtual bool processEnding() = 0;
 };
 
 }  // namespace platform

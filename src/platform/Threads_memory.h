@@ -14,6 +14,7 @@ class MemoryThreads : public Threads {
 public:
     std::atomic<int> moduleHolds{0};
     std::atomic<int> moduleReleases{0};
+    std::atomic<bool> ending{false};
 
     unsigned long currentThreadId() override {
         return static_cast<unsigned long>(std::hash<std::thread::id>()(std::this_thread::get_id()) & 0xFFFFFFu);
@@ -30,6 +31,7 @@ public:
     void releaseModule(void* token) override {
         if (token != nullptr) ++moduleReleases;
     }
+    bool processEnding() override { return ending; }
     // A simulated hardware fault: thrown by a body, caught by runContained.
     struct Fault {
         std::uint32_t code;

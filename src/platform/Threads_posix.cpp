@@ -27,6 +27,10 @@ public:
     void* holdModule() override { return nullptr; }
     void releaseModule(void*) override {}
 
+    // Threads go on running while a Linux process ends, so they can always be
+    // waited for.
+    bool processEnding() override { return false; }
+
     // Linux signals are not turned into exceptions; a fault ends the process
     // as it would without us.
     bool runContained(const std::function<void()>& body, ThreadFault&) override {

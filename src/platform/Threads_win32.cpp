@@ -44,6 +44,15 @@ public:
         return true;
     }
 
+    // Once a process ends, the system stops its other threads before it lets
+    // the libraries go; ntdll tells whether that is under way.
+    bool processEnding() override {
+        using Query = BOOLEAN(WINAPI*)();
+        static const Query query = reinterpret_cast<Query>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlDllShutdownInProgress")));
+        return query != nullptr && query() != FALSE;
+    }
+
 private:
     static void anchor() {}
 };

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@
 #include "TreeNode.h"
 #include "platform/Services_memory.h"
 
+// The plug-in's own threads log too: writes are serialised. Read the lines
+// once those threads are stopped or idle.
 struct RecordingLog : CLogSink {
     struct Line {
         int level;
@@ -20,7 +23,9 @@ struct RecordingLog : CLogSink {
         std::string message;
     };
     std::vector<Line> lines;
+    std::mutex mutex;
     void log(int level, const char* unit, int, const std::string& message) override {
+        std::lock_guard<std::mutex> guard(mutex);
         lines.push_back({level, unit, message});
     }
     bool has(int level, const std::string& message) const {
@@ -43,6 +48,8 @@ protected:
         resetUniqueNumbersForTesting();
     }
     void TearDown() override {
+        // The plug-in's threads use the services and the log; they end first.
+        theApp().stopThreads();
         resetTreeForTesting();
         keyholdlog::setLogger(previousLogger_);
         platform::services() = saved_;
