@@ -32,20 +32,33 @@ public:
         if (token != nullptr) ++moduleReleases;
     }
     bool processEnding() override { return ending; }
-    // A simulated hardware fault: thrown by a body, caught by runContained.
+    // A simulated hardware fault. A real one is no C++ exception, so no
+    // handler of the body would see it; the simulation throws, but
+    // runContained reports the fault even when a handler caught the throw.
     struct Fault {
         std::uint32_t code;
     };
-    static void fault(std::uint32_t code) { throw Fault{code}; }
+    static void fault(std::uint32_t code) {
+        pendingFault() = code;
+        throw Fault{code};
+    }
     bool runContained(const std::function<void()>& body, ThreadFault& fault) override {
+        pendingFault() = 0;
         try {
             body();
-            return true;
-        } catch (const Fault& f) {
-            fault.code = f.code;
-            fault.description = "simulated fault";
-            return false;
+        } catch (const Fault&) {
         }
+        if (pendingFault() == 0) return true;
+        fault.code = pendingFault();
+        fault.description = "simulated fault";
+        pendingFault() = 0;
+        return false;
+    }
+
+private:
+    static std::uint32_t& pendingFault() {
+        thread_local std::uint32_t code = 0;
+        return code;
     }
 };
 
