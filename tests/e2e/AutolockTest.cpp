@@ -1,0 +1,111 @@
+// The automatic lock as the host sees it: a while after the last call the
+// store shows only "UnLock Keyhold", wherever the host looks.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+#include "PanelSession.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Five one-second steps of the countdown, with room for a slow start.
+constexpr auto kPastTheTimeOut = 7500ms;
+
+class AutolockE2ETest : public ::testing::Test {
+protected:
+    E2ETarget target = E2ETarget::fromEnvironment();
+    PluginFolder folder{target};
+
+    void SetUp() override {
+        // Made with the password "pw": its SHA-1 is the masterkey.
+        writeFile(folder.file("database.xml"),
+                  "<?xml version=\"1.0\" ?>\n<pswd basename=\"B\" id=\"1\" "
+                  "masterkey=\"1A91D62F7CA67399625A4368A6AB5D4A3BAA6073\">\n"
+                  "<folder name=\"Mail\" id=\"2\"><file name=\"Gmail\" id=\"3\"/></folder>\n</pswd>\n");
+    }
+    void settings(const std::string& autolock, const std::string& main = "NewEntryFolder=1\n") {
+        writeFile(folder.file("keyHold.ini"), "[MAIN]\ndatafile=" + folder.asTargetPath("database.xml") + "\n" +
+                                                  main + "[AUTOLOCK]\n" + autolock);
+    }
+    void open(PanelSession& panel) {
+        panel.send("ls");
+        panel.answerPasswordDialog({"pw"});
+        std::vector<std::string> shown = panel.sync();
+        ASSERT_TRUE(anyLineHas(shown, "Mail")) << joinLines(shown);
+    }
+    // The names the host lists for a path.
+    std::vector<std::string> listed(PanelSession& panel, const std::string& path) {
+        panel.send("ls \"" + path + "\"");
+        std::vector<std::string> names;
+        for (const std::string& l : panel.sync()) {
+            if (l.find("0000") == std::string::npos || l.rfind("> ", 0) == 0) continue;
+            std::istringstream in(l);
+            std::string size, attr, word, name;
+            in >> size >> attr;
+            for (int date = 0; date < 2; ++date) {
+                in >> word;
+                if (word != "-") in >> word;
+            }
+            std::getline(in >> std::ws, name);
+            names.push_back(name);
+        }
+        return names;
+    }
+    bool lockedEverywhere(PanelSession& panel) {
+        const std::vector<std::string> unlockOnly{"UnLock Keyhold"};
+        return listed(panel, "\\") == unlockOnly && listed(panel, "\\Mail") == unlockOnly;
+    }
+};
+
+TEST_F(AutolockE2ETest, LocksAfterTheTimeOutAndEveryCallStartsItAfresh) {
+    settings("TimeOutLock=5\n");
+    PanelSession panel(target, folder);
+    open(panel);
+    // Calls within the time-out start the countdown again from its start.
+    for (int i = 0; i < 2; ++i) {
+        std::this_thread::sleep_for(3s);
+        EXPECT_EQ(listed(panel, "\\Mail"), (std::vector<std::string>{"[New Entry]", "Gmail"})) << "step " << i;
+    }
+    std::this_thread::sleep_for(kPastTheTimeOut);
+    std::vector<std::string> meanwhile = panel.sync();
+    EXPECT_TRUE(lockedEverywhere(panel)) << joinLines(panel.transcript());
+    if (target.isWindows()) {
+        // The host window is in front, so it was asked to re-read its panel.
+        EXPECT_TRUE(anyLineHas(meanwhile, "panel refresh requested")) << joinLines(meanwhile);
+    }
+    EXPECT_EQ(panel.quit(), 0);
+}
+
+TEST_F(AutolockE2ETest, AFolderMadeOrAnEmptyListingIsFollowedByTheLock) {
+    settings("TimeOutLock=5\n", "NewEntryFolder=0\n");
+    PanelSession panel(target, folder);
+    open(panel);
+    panel.send("mkdir \\Empty");
+    EXPECT_TRUE(anyLineHas(panel.sync(), "TRUE"));
+    std::this_thread::sleep_for(kPastTheTimeOut);
+    EXPECT_TRUE(lockedEverywhere(panel)) << "after making a folder\n" << joinLines(panel.transcript());
+
+    // A change of a locked store asks for the password first.
+    panel.send("mkdir \\Other");
+    panel.answerPasswordDialog({"pw"});
+    EXPECT_TRUE(anyLineHas(panel.sync(), "TRUE"));
+    EXPECT_TRUE(listed(panel, "\\Empty").empty()) << "a listing that ends without a close";
+    std::this_thread::sleep_for(kPastTheTimeOut);
+    EXPECT_TRUE(lockedEverywhere(panel)) << "after an empty listing\n" << joinLines(panel.transcript());
+    EXPECT_EQ(panel.quit(), 0);
+}
+
+TEST_F(AutolockE2ETest, WithAutolockOffTheStoreStaysOpen) {
+    settings("Autolock=0\nTimeOutLock=5\n");
+    PanelSession panel(target, folder);
+    open(panel);
+    std::this_thread::sleep_for(kPastTheTimeOut);
+    EXPECT_EQ(listed(panel, "\\Mail"), (std::vector<std::string>{"[New Entry]", "Gmail"}));
+    EXPECT_EQ(panel.quit(), 0);
+}
+
+}  // namespace
