@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Autolock.h"
+#include "Listing.h"
 #include "LockThread.h"
 #include "LockTimer.h"
 #include "Log.h"
@@ -215,6 +216,7 @@ std::size_t ChildCount(TreePos position) { return passwordTree().numberOfChildre
 void resetTreeForTesting() {
     tNavigationState& nav = navigation();
     std::lock_guard<std::recursive_mutex> guard(nav.mutex);
+    ListingsLeaveAll();
     passwordTree().clear();
     TreePos none = passwordTree().end();
     nav.baseNode = nav.unlockRoot = nav.activeRoot = nav.currentNode = nav.listingCursor = nav.autoTypeWindowNode =

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <set>
 
 #include "KeyholdApp.h"
 #include "Log.h"
@@ -28,6 +29,27 @@ void fill(wfx::WIN32_FIND_DATAA* fd, tFindRecord& record, const tTreeNode& node)
     fd->nFileSizeLow = node.fileSizeLow;
     copyName(fd->cFileName, node.name);
     copyName(record.lastName, node.name);
+}
+
+// The listings the host holds open, so that a change of the tree can move
+// them off nodes it takes away. Guarded by the navigation lock.
+std::set<tFindRecord*>& openListings() {
+    static std::set<tFindRecord*> records;
+    return records;
+}
+
+wfx::HANDLE opened(tFindRecord* record) {
+    openListings().insert(record);
+    return record;
+}
+
+// Whether `pos` is `node` or lies below it.
+bool within(TreePos pos, TreePos node) {
+    PasswordTree& tree = passwordTree();
+    for (TreePos p = pos; p.valid() && p != tree.end(); p = tree.parent(p)) {
+        if (p == node) return true;
+    }
+    return false;
 }
 
 wfx::HANDLE nothingToList(wfx::WIN32_FIND_DATAA* fd, tFindRecord* record) {
@@ -64,7 +86,7 @@ wfx::HANDLE FindFirst(const char* hostPath, wfx::WIN32_FIND_DATAA* fd) {
         record->cursor = tree.firstChild(nav.activeRoot);
         nav.listingCursor = record->cursor;
         fill(fd, *record, *record->cursor);
-        return record;
+        return opened(record);
     }
     if (nav.isLocked()) {
         // Locked, every folder looks like the locked root.
@@ -80,7 +102,7 @@ wfx::HANDLE FindFirst(const char* hostPath, wfx::WIN32_FIND_DATAA* fd) {
     }
     record->cursor = nav.listingCursor;
     fill(fd, *record, *record->cursor);
-    return record;
+    return opened(record);
 }
 
 wfx::BOOL FindNext(wfx::HANDLE handle, wfx::WIN32_FIND_DATAA* fd) {
@@ -89,7 +111,11 @@ wfx::BOOL FindNext(wfx::HANDLE handle, wfx::WIN32_FIND_DATAA* fd) {
     tNavigationState& nav = navigation();
     std::lock_guard<std::recursive_mutex> guard(nav.mutex);
     if (!record->cursor.valid()) return 0;
-    TreePos next = passwordTree().nextSibling(record->cursor);
+    TreePos next = record->cursor;
+    if (record->cursorIsNext)
+        record->cursorIsNext = false;
+    else
+        next = passwordTree().nextSibling(record->cursor);
     if (!next.valid() || next == passwordTree().end()) {
         record->cursor = TreePos();
         return 0;
@@ -102,7 +128,43 @@ wfx::BOOL FindNext(wfx::HANDLE handle, wfx::WIN32_FIND_DATAA* fd) {
 
 int FindClose(wfx::HANDLE handle) {
     if (handle != kNoRecord && handle != nullptr && handle != wfx::invalidHandle()) {
-        delete static_cast<tFindRecord*>(handle);
+        tFindRecord* record = static_cast<tFindRecord*>(handle);
+        {
+            std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+            openListings().erase(record);
+        }
+        delete record;
     }
     return 0;
+}
+
+void ListingsLeave(TreePos node) {
+    tNavigationState& nav = navigation();
+    std::lock_guard<std::recursive_mutex> guard(nav.mutex);
+    PasswordTree& tree = passwordTree();
+    if (!node.valid() || node == tree.end()) return;
+    for (tFindRecord* record : openListings()) {
+        if (!record->cursor.valid()) continue;
+        if (record->cursor == node) {
+            TreePos next = tree.nextSibling(node);
+            const bool more = next.valid() && next != tree.end();
+            record->cursor = more ? next : TreePos();
+            record->cursorIsNext = more;
+        } else if (within(record->cursor, node)) {
+            record->cursor = TreePos();  // the folder being listed is going
+            record->cursorIsNext = false;
+        }
+    }
+    for (TreePos* shared : {&nav.currentNode, &nav.listingCursor}) {
+        if (shared->valid() && within(*shared, node)) *shared = tree.end();
+    }
+}
+
+void ListingsLeaveAll() {
+    tNavigationState& nav = navigation();
+    std::lock_guard<std::recursive_mutex> guard(nav.mutex);
+    for (tFindRecord* record : openListings()) {
+        record->cursor = TreePos();
+        record->cursorIsNext = false;
+    }
 }

@@ -13,9 +13,19 @@ struct tFindRecord {
     char path[wfx::kMaxPath] = {};
     char lastName[wfx::kMaxPath] = {};
     void* platformFindHandle = wfx::invalidHandle();
+    // The item handed out last; or, with `cursorIsNext`, the one to hand out
+    // next (its predecessor left the folder meanwhile).
     TreePos cursor;
+    bool cursorIsNext = false;
 };
 
 wfx::HANDLE FindFirst(const char* hostPath, wfx::WIN32_FIND_DATAA* findData);
 wfx::BOOL FindNext(wfx::HANDLE handle, wfx::WIN32_FIND_DATAA* findData);
 int FindClose(wfx::HANDLE handle);
+
+// Call before a node leaves its place in the tree (erased or moved), holding
+// the navigation lock: listings that stand on it move on to its next
+// sibling, listings inside it end, and the shared positions let go of it.
+void ListingsLeave(TreePos node);
+// The same for the whole tree, before it is emptied.
+void ListingsLeaveAll();

@@ -1,6 +1,7 @@
 #include "RenameMoveCopy.h"
 
 #include "KeyholdApp.h"
+#include "Listing.h"
 #include "Log.h"
 #include "StoreChanges.h"
 #include "VirtualPath.h"
@@ -101,6 +102,7 @@ int moveElsewhere(TreePos source, TreePos targetFolder, const std::string& newNa
     TreePos oldNext = tree.nextSibling(source);
     {
         std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+        ListingsLeave(source);
         tree.moveAsLastChild(source, targetFolder);
         source->name = newName;
         source->group = targetFolder->name;
@@ -112,6 +114,7 @@ int moveElsewhere(TreePos source, TreePos targetFolder, const std::string& newNa
     tTreeNode moved = *source;
     if (xmlData().updateXML(parentCopy, old, moved) != 1) {
         std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+        ListingsLeave(source);
         tree.moveBefore(source, oldParent, oldNext);
         *source = old;
         source->reregisterNode(oldParent);
@@ -144,6 +147,7 @@ int copyInto(TreePos source, TreePos targetFolder, const std::string& newName) {
     if (xmlData().createXML(parentCopy, *added) != 1) {
         std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
         tTreeNode::releaseUniqueNumber(added->uniqueNumber);
+        ListingsLeave(added);
         tree.erase(added);
         xmlData().rebuildDocumentFromTree();
         return wfx::FS_FILE_WRITEERROR;

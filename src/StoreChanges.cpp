@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "KeyholdApp.h"
+#include "Listing.h"
 #include "Log.h"
 #include "MasterPassword.h"
 #include "NodeIcon.h"
@@ -58,6 +59,7 @@ bool eraseEverywhere(TreePos node) {
     }
     {
         std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+        ListingsLeave(node);
         passwordTree().erase(node);
     }
     tTreeNode::releaseUniqueNumber(copy.uniqueNumber);
@@ -118,6 +120,7 @@ wfx::BOOL MakeFolder(const char* hostPath) {
     if (xmlData().createXML(*r.node, *added) != 1) {
         std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
         tTreeNode::releaseUniqueNumber(added->uniqueNumber);
+        ListingsLeave(added);
         tree.erase(added);
         resync();
         return 0;

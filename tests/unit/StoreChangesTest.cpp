@@ -1,5 +1,6 @@
 // Making folders and deleting entries and folders from the panel.
 #include "StoreChanges.h"
+#include "RenameMoveCopy.h"
 #include "StoreFixture.h"
 
 namespace {
@@ -169,5 +170,40 @@ INSTANTIATE_TEST_SUITE_P(Flags, PutFileTest,
                                            PutCase{2, wfx::FS_FILE_NOTSUPPORTED, false},
                                            PutCase{4, wfx::FS_FILE_USERABORT, true},
                                            PutCase{5, wfx::FS_FILE_USERABORT, true}));
+
+}  // namespace
+
+namespace {
+
+// Another host thread may change the folder a listing is going through.
+TEST_F(StoreChangesTest, OpenListingsSurviveChangesUnderThem) {
+    open();
+    wfx::WIN32_FIND_DATAA fd;
+    // Standing on a folder that moves away: the listing goes on behind it.
+    wfx::HANDLE mail = FindFirst("\\Mail", &fd);
+    ASSERT_NE(mail, wfx::invalidHandle());
+    ASSERT_TRUE(FindNext(mail, &fd));
+    ASSERT_STREQ(fd.cFileName, "Work");
+    EXPECT_EQ(RenameMoveCopy("\\Mail\\Work", "\\A\\Work", true, false), wfx::FS_FILE_OK);
+    ASSERT_TRUE(FindNext(mail, &fd));
+    EXPECT_STREQ(fd.cFileName, "Gmail");
+    EXPECT_FALSE(FindNext(mail, &fd));
+
+    // Standing on an entry that is deleted, and inside a folder removed.
+    wfx::HANDLE work = FindFirst("\\A\\Work", &fd);
+    ASSERT_TRUE(FindNext(work, &fd));
+    ASSERT_STREQ(fd.cFileName, "Boss");
+    wfx::HANDLE inA = FindFirst("\\A", &fd);
+    ASSERT_STREQ(fd.cFileName, "[New Entry]");
+    EXPECT_EQ(DeleteEntry("\\A\\Work\\Boss"), 1);
+    EXPECT_FALSE(FindNext(work, &fd));
+    EXPECT_EQ(RemoveFolder("\\A\\Work"), 1);
+    EXPECT_EQ(RemoveFolder("\\A"), 1);
+    EXPECT_FALSE(FindNext(inA, &fd)) << "the folder being listed is gone";
+    FindClose(mail);
+    FindClose(work);
+    FindClose(inA);
+    EXPECT_EQ(list("\\Mail"), (std::vector<std::string>{"[New Entry]", "Gmail"}));
+}
 
 }  // namespace
