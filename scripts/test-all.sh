@@ -40,6 +40,11 @@ step "tests under the sanitizers (Linux)"
    LSAN_OPTIONS=suppressions="$root/tests/lsan.supp" \
    ctest --output-on-failure -j"$jobs" -LE 'e2e-win')
 
+step "host threads and the autolock thread at once, under ThreadSanitizer (a minute)"
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYHOLD_TSAN=ON >/dev/null
+cmake --build build/tsan --target keyhold_autolock_stress -- -j"$jobs"
+(cd build/tsan && ctest --output-on-failure -L stress)
+
 step "fuzz target over the store loader (short run)"
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYHOLD_FUZZ=ON \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null

@@ -1,14 +1,21 @@
 #include "LockTimer.h"
 
+#include <thread>
+
 #include "Log.h"
 
 // Holds the guard for one access. When it cannot be had within its wait the
 // access goes on without it (after a warning): a stuck guard must not stop
 // the host's thread, and the fields are single words.
+// The guard is only ever held for a few instructions, so trying again is
+// cheap.
 class CLockTimer::Hold {
 public:
-    explicit Hold(std::timed_mutex& guard) : m_guard(guard) {
-        m_held = m_guard.try_lock_for(kGuardWait);
+    explicit Hold(std::mutex& guard) : m_guard(guard) {
+        const auto giveUp = std::chrono::steady_clock::now() + kGuardWait;
+        while (!(m_held = m_guard.try_lock()) && std::chrono::steady_clock::now() < giveUp) {
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
         if (!m_held) KH_LOG(eRubbish, "WARNING: Timeout acquiring  semaphore.");
     }
     ~Hold() {
@@ -18,7 +25,7 @@ public:
     Hold& operator=(const Hold&) = delete;
 
 private:
-    std::timed_mutex& m_guard;
+    std::mutex& m_guard;
     bool m_held;
 };
 

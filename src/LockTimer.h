@@ -32,7 +32,7 @@ public:
 
 private:
     class Hold;
-    std::timed_mutex m_guard;
+    std::mutex m_guard;
     bool m_started = false;
     bool m_quit = false;
     std::int32_t m_remaining;
