@@ -106,8 +106,9 @@ int GetFieldValue(const char* fileName, int fieldIndex, void* fieldValue, int ma
     tNavigationState& nav = navigation();
     std::lock_guard<std::recursive_mutex> guard(nav.mutex);
     PasswordTree& tree = passwordTree();
-    // Nothing to show before the store is open.
-    if (tree.empty()) return wfx::ft_fieldempty;
+    // Nothing to show before the store is open, nor while it is locked: a
+    // locked store shows nothing of its entries, whatever path is asked for.
+    if (tree.empty() || nav.isLocked()) return wfx::ft_fieldempty;
 
     std::vector<std::string> components;
     SplitVirtualPath(VirtualPathFromHost(fileName), components, false);

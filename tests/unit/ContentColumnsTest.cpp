@@ -219,6 +219,16 @@ TEST_F(ContentColumnsTest, CommentFollowsExplicitComment) {
     }
 }
 
+TEST_F(ContentColumnsTest, ALockedStoreShowsNoValues) {
+    open("");
+    lock();
+    unsigned char v[64];
+    for (const char* path : {"\\Mail\\Plain", "\\Mail\\Secret", "\\Mail"}) {
+        for (int field = 0; field < 3; ++field) EXPECT_EQ(value(path, field, v), wfx::ft_fieldempty) << path << field;
+    }
+    EXPECT_EQ(v[0], 0xEE) << "nothing written";
+}
+
 TEST_F(ContentColumnsTest, CommentIsCutToTheBuffer) {
     open("");
     unsigned char v[64];
