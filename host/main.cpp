@@ -4,6 +4,7 @@
 //
 //   keyhold-panel PLUGIN [SCRIPT]
 
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "PluginLibrary.h"
 #include "Requests.h"
 #include "ScriptLines.h"
+#include "ThreadCount.h"
 
 using namespace panel;
 
@@ -85,6 +87,7 @@ int main(int argc, char** argv) {
     session = std::make_unique<Session>(fn, *answerer, out, mainwindow::handle());
     mainwindow::activate();
     mainwindow::pump();
+    const int threadsBefore = threadCount();
     if (fn.FsInit) fn.FsInit(kPluginNr, progressCallback, logCallback, requestCallback);
     mainwindow::pump();
 
@@ -108,12 +111,17 @@ int main(int argc, char** argv) {
     // The plug-in writes its settings while it is unloaded, so it must really
     // be unloaded before the process ends.
     session.reset();
+    const auto unloading = std::chrono::steady_clock::now();
     if (fn.FsContentPluginUnloading) fn.FsContentPluginUnloading();
     mainwindow::pump();
     if (plugin.unload())
         out << "unloaded\n";
     else
         out << "warning: " << plugin.error() << "\n";
+    // What a file manager would notice: how long the unload kept it waiting,
+    // and any thread of the plug-in's that outlived it.
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - unloading);
+    out << "unload took " << took.count() << " ms, threads left behind: " << (threadCount() - threadsBefore) << "\n";
     dialogs::stop();
     detachCallbacks();
     mainwindow::destroy();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <sstream>
 #include <thread>
 
@@ -106,6 +107,23 @@ TEST_F(AutolockE2ETest, WithAutolockOffTheStoreStaysOpen) {
     std::this_thread::sleep_for(kPastTheTimeOut);
     EXPECT_EQ(listed(panel, "\\Mail"), (std::vector<std::string>{"[New Entry]", "Gmail"}));
     EXPECT_EQ(panel.quit(), 0);
+}
+
+TEST_F(AutolockE2ETest, UnloadingWhileCountingDownIsQuickAndLeavesNoThread) {
+    // The log cleaner sleeps meanwhile too.
+    settings("TimeOutLock=30\n", "NewEntryFolder=1\nDebugLogging=1\n");
+    PanelSession panel(target, folder);
+    open(panel);
+    listed(panel, "\\Mail");  // the countdown runs from here
+    std::vector<std::string> rest;
+    EXPECT_EQ(panel.quit(&rest), 0);
+    int took = -1, left = -1;
+    for (const std::string& line : rest) {
+        if (std::sscanf(line.c_str(), "unload took %d ms, threads left behind: %d", &took, &left) == 2) break;
+    }
+    ASSERT_GE(took, 0) << joinLines(rest);
+    EXPECT_LT(took, 2000) << joinLines(rest);
+    EXPECT_EQ(left, 0) << joinLines(rest);
 }
 
 }  // namespace
