@@ -17,6 +17,23 @@ public:
                    static_cast<std::uint64_t>(ts.tv_nsec) / 100;
         return true;
     }
+
+    bool toLocalTime(std::uint64_t fileTime, LocalTime& local) override {
+        std::int64_t seconds = static_cast<std::int64_t>(fileTime / 10000000ULL) -
+                               static_cast<std::int64_t>(kUnixEpochAsFileTime / 10000000ULL);
+        time_t t = static_cast<time_t>(seconds);
+        if (static_cast<std::int64_t>(t) != seconds) return false;
+        tm parts{};
+        if (localtime_r(&t, &parts) == nullptr) return false;
+        local.year = parts.tm_year + 1900;
+        local.month = parts.tm_mon + 1;
+        local.day = parts.tm_mday;
+        local.hour = parts.tm_hour;
+        local.minute = parts.tm_min;
+        local.second = parts.tm_sec;
+        local.weekday = parts.tm_wday;
+        return true;
+    }
 };
 
 }  // namespace

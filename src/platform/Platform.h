@@ -16,6 +16,8 @@ class Dialogs;
 class LastError;
 class Icons;
 class Threads;
+class LogFiles;
+class Process;
 
 struct Services {
     Module* module = nullptr;
@@ -28,6 +30,8 @@ struct Services {
     LastError* lastError = nullptr;
     Icons* icons = nullptr;
     Threads* threads = nullptr;
+    LogFiles* logFiles = nullptr;
+    Process* process = nullptr;
 };
 
 // The services in use. Starts with the native implementations of the build.
@@ -46,6 +50,8 @@ inline Dialogs& dialogs() { return *services().dialogs; }
 inline LastError& lastError() { return *services().lastError; }
 inline Icons& icons() { return *services().icons; }
 inline Threads& threads() { return *services().threads; }
+inline LogFiles& logFiles() { return *services().logFiles; }
+inline Process& process() { return *services().process; }
 
 // Separator of file-system paths on this platform.
 #if defined(_WIN32)

@@ -13,6 +13,8 @@ Dialogs* nativeDialogs();
 LastError* nativeLastError();
 Icons* nativeIcons();
 Threads* nativeThreads();
+LogFiles* nativeLogFiles();
+Process* nativeProcess();
 
 Services nativeServices() {
     Services s;
@@ -26,6 +28,8 @@ Services nativeServices() {
     s.lastError = nativeLastError();
     s.icons = nativeIcons();
     s.threads = nativeThreads();
+    s.logFiles = nativeLogFiles();
+    s.process = nativeProcess();
     return s;
 }
 

@@ -9,9 +9,11 @@
 #include "platform/Files_memory.h"
 #include "platform/Icons_memory.h"
 #include "platform/LastError_memory.h"
+#include "platform/LogFiles_memory.h"
 #include "platform/MessageBoxes_memory.h"
 #include "platform/Module_memory.h"
 #include "platform/Platform.h"
+#include "platform/Process_memory.h"
 #include "platform/Threads_memory.h"
 
 namespace platform {
@@ -27,6 +29,8 @@ struct MemoryServices {
     MemoryLastError lastError;
     MemoryIcons icons;
     MemoryThreads threads;
+    MemoryLogFiles logFiles;
+    MemoryProcess process;
 
     void install() {
         Services& s = services();
@@ -40,6 +44,8 @@ struct MemoryServices {
         s.lastError = &lastError;
         s.icons = &icons;
         s.threads = &threads;
+        s.logFiles = &logFiles;
+        s.process = &process;
     }
 };
 
