@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Autolock.h"
+#include "FileLogger.h"
 #include "Listing.h"
 #include "LockThread.h"
 #include "LockTimer.h"
@@ -54,6 +55,7 @@ CKeyholdApp::~CKeyholdApp() {
     if (m_lockTimer) m_lockTimer->stopTimer();
     m_lockThread.reset();
     security::setMasterPassword(nullptr);
+    destroyFileLogger();  // last, so that the lines of the unload still land
 }
 
 bool CKeyholdApp::InitInstance() {
@@ -67,7 +69,10 @@ int CKeyholdApp::ExitInstance() {
     return 0;
 }
 
-void CKeyholdApp::stopThreads() { shutdownAutolock(); }
+void CKeyholdApp::stopThreads() {
+    shutdownAutolock();
+    stopFileLoggerThreads();
+}
 
 std::string pluginFolderOf(const std::string& moduleFileName, char separator) {
     std::string::size_type cut = moduleFileName.rfind(separator);
@@ -95,6 +100,7 @@ int CKeyholdApp::fsInit(int pluginNr, wfx::tProgressProc progress, wfx::tLogProc
     platform::dialogs().setHostRequest(hostRequestOf(m_host));
 
     settings().load(m_settingsFile, m_pluginFolder);
+    startFileLogger(m_pluginFolder);
 
     KH_LOG(eImportant, "Plugin path: %s)", m_pluginFolder.c_str());
     KH_LOG(eImportant, "Ini file: %s)", m_settingsFile.c_str());

@@ -13,12 +13,10 @@ CLogSink* logger() { return g_logger.load(std::memory_order_acquire); }
 
 CLogSink* setLogger(CLogSink* sink) { return g_logger.exchange(sink, std::memory_order_acq_rel); }
 
-std::string unitName(const char* file) {
+std::string sourceFileName(const char* file) {
     std::string name = file ? file : "";
     std::string::size_type slash = name.find_last_of("/\\");
     if (slash != std::string::npos) name.erase(0, slash + 1);
-    std::string::size_type dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0) name.erase(dot);
     return name;
 }
 
@@ -38,7 +36,7 @@ void write(int level, const char* file, int line, const char* format, ...) {
         message.assign(buffer.data(), static_cast<std::size_t>(n));
     }
     va_end(again);
-    sink->log(level, unitName(file).c_str(), line, message);
+    sink->log(level, sourceFileName(file).c_str(), line, message);
 }
 
 }  // namespace keyholdlog

@@ -1,5 +1,5 @@
-// The log call. Every message carries a level, the source unit's name, the line
-// of the call and a printf-style message. Nothing is written (and the
+// The log call. Every message carries a level, the source file's name, the
+// line of the call and a printf-style message. Nothing is written (and the
 // arguments are not even formatted) while no logger exists, that is while
 // DebugLogging is off.
 #pragma once
@@ -13,7 +13,7 @@ enum eLogLevel { eRubbish = 0, eInformation, eImportant, eWarning, eTroubleShoot
 class CLogSink {
 public:
     virtual ~CLogSink() = default;
-    virtual void log(int level, const char* unit, int line, const std::string& message) = 0;
+    virtual void log(int level, const char* file, int line, const std::string& message) = 0;
 };
 
 namespace keyholdlog {
@@ -30,8 +30,8 @@ void write(int level, const char* file, int line, const char* format, ...)
 #endif
     ;
 
-// The name of a source unit: the file name without folder and extension.
-std::string unitName(const char* file);
+// The name of a source file without its folders ("Listing.cpp").
+std::string sourceFileName(const char* file);
 
 }  // namespace keyholdlog
 
