@@ -67,15 +67,17 @@ bool plainNotes(const tTreeNode& entry, std::string& notes) {
     return security::decrypt(entry.notes, entry.notesSalt, notes) == 1;
 }
 
-bool matchesPattern(const std::string& pattern, const std::string& title) {
+// The log names a pattern by its number in the entry's list: the patterns
+// come from the notes, which never reach the log.
+bool matchesPattern(const std::string& pattern, const std::string& title, int number) {
     const std::size_t n = pattern.size();
     const std::size_t firstStar = pattern.find('*');
     if (firstStar == std::string::npos) {
         if (title == pattern) {
-            KH_LOG(eRubbish, "Found a match for STRING in Auto-Type-Window: %s", pattern.c_str());
+            KH_LOG(eRubbish, "Found a match for STRING in Auto-Type-Window: #%d", number);
             return true;
         }
-        KH_LOG(eRubbish, "No match found (STRING) in Auto-Type-Window: %s", pattern.c_str());
+        KH_LOG(eRubbish, "No match found (STRING) in Auto-Type-Window: #%d", number);
         return false;
     }
     if (n == 1) {
@@ -90,31 +92,28 @@ bool matchesPattern(const std::string& pattern, const std::string& title) {
         const std::size_t at = title.rfind(s);
         if (at == std::string::npos) return false;
         if (at + s.size() == title.size()) {
-            KH_LOG(eRubbish, "Found a match for *STRING in Auto-Type-Window: %s", s.c_str());
+            KH_LOG(eRubbish, "Found a match for *STRING in Auto-Type-Window: #%d", number);
             return true;
         }
-        KH_LOG(eRubbish, "No match found (*STRING) in Auto-Type-Window: %s when compared to %s", pattern.c_str(),
-               s.c_str());
+        KH_LOG(eRubbish, "No match found (*STRING) in Auto-Type-Window: #%d", number);
         return false;
     }
     if (firstStar == n - 1) {  // STRING*
         const std::string s = pattern.substr(0, n - 1);
         if (startsWith(title, 0, s)) {
-            KH_LOG(eRubbish, "Found a match for STRING* in Auto-Type-Window: %s", s.c_str());
+            KH_LOG(eRubbish, "Found a match for STRING* in Auto-Type-Window: #%d", number);
             return true;
         }
-        KH_LOG(eRubbish, "No match found (STRING*) in Auto-Type-Window: %s when compared to %s", pattern.c_str(),
-               s.c_str());
+        KH_LOG(eRubbish, "No match found (STRING*) in Auto-Type-Window: #%d", number);
         return false;
     }
     // *STRING*, and any pattern with stars elsewhere: the middle must occur.
     const std::string s = pattern.substr(1, n - 2);
     if (title.find(s) != std::string::npos) {
-        KH_LOG(eRubbish, "Found a match for *STRING* in Auto-Type-Window: %s", s.c_str());
+        KH_LOG(eRubbish, "Found a match for *STRING* in Auto-Type-Window: #%d", number);
         return true;
     }
-    KH_LOG(eRubbish, "No match found (*STRING*) in Auto-Type-Window: %s when compared to %s", pattern.c_str(),
-           s.c_str());
+    KH_LOG(eRubbish, "No match found (*STRING*) in Auto-Type-Window: #%d", number);
     return false;
 }
 
@@ -176,7 +175,7 @@ void parseAutoType(tTreeNode& entry) {
     if (!plainNotes(entry, notes)) return;
     entry.autoTypeSequence = keywordValue(notes, kAutoType);
     if (!entry.autoTypeSequence.empty())
-        KH_LOG(eRubbish, "Auto-Type Found: %s", entry.autoTypeSequence.c_str());
+        KH_LOG(eRubbish, "Auto-Type Found: %d characters", static_cast<int>(entry.autoTypeSequence.size()));
     else
         KH_LOG(eRubbish, "No Auto-Type Found");
 }
@@ -192,8 +191,9 @@ void parseAutoTypeWindows(tTreeNode& entry) {
         return;
     }
     KH_LOG(eRubbish, "Found %d Auto-Type-Window ", static_cast<int>(entry.autoTypeWindows.size()));
+    int number = 0;
     for (std::string& pattern : entry.autoTypeWindows) {
-        KH_LOG(eRubbish, "Auto-Type-Window Found: %s", pattern.c_str());
+        KH_LOG(eRubbish, "Auto-Type-Window Found: #%d", ++number);
         pattern = lowerCased(pattern);
     }
 }
@@ -205,8 +205,9 @@ bool matchesWindow(const tTreeNode& entry, const std::string& lowerTitle) {
         KH_LOG(eRubbish, "Found Default Auto-Type-Window: %s", title.c_str());
         return true;
     }
+    int number = 0;
     for (const std::string& pattern : entry.autoTypeWindows) {
-        if (matchesPattern(pattern, lowerTitle)) return true;
+        if (matchesPattern(pattern, lowerTitle, ++number)) return true;
     }
     return false;
 }

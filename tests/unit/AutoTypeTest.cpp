@@ -206,6 +206,22 @@ TEST_F(AutoTypeTest, ParsingAgainReplacesTheDefinitions) {
     EXPECT_TRUE(e.autoTypeWindows.empty());
 }
 
+TEST_F(AutoTypeTest, NothingOfTheNotesReachesTheLog) {
+    start();
+    tTreeNode e = entry("t", "Auto-Type-Window:*Pin4711*\r\nAuto-Type-Window:Vault7\r\nAuto-Type:{USERNAME}4711~");
+    parseAutoType(e);
+    parseAutoTypeWindows(e);
+    for (const char* title : {"vault7", "no pin4711 here", "other"}) matchesWindow(e, title);
+    EXPECT_TRUE(log.has(eRubbish, "Auto-Type-Window Found: #2"));
+    EXPECT_TRUE(log.has(eRubbish, "Found a match for STRING in Auto-Type-Window: #2"));
+    EXPECT_TRUE(log.has(eRubbish, "Found a match for *STRING* in Auto-Type-Window: #1"));
+    for (const auto& line : log.lines) {
+        for (const char* secret : {"4711", "ault7"}) {
+            EXPECT_EQ(line.message.find(secret), std::string::npos) << line.message;
+        }
+    }
+}
+
 TEST_F(AutoTypeTest, EncryptedNotesAreDecryptedForParsing) {
     start();
     theApp().m_masterPassword.setText("master");
