@@ -81,8 +81,29 @@ LONG CALLBACK demandPager(EXCEPTION_POINTERS* info) {
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
+// An exception code of our own, as any program may raise and handle one. The
+// outermost handler, the process's unhandled-exception filter, counts it on
+// the thread's behalf and lets the thread go on after RaiseException.
+const DWORD kOwnCode = 0xE0C0FFEE;
+DWORD g_ownSlot = TLS_OUT_OF_INDEXES;
+
+ULONG_PTR ownCodesSeen() { return reinterpret_cast<ULONG_PTR>(TlsGetValue(g_ownSlot)); }
+
+// Our own code, raised here, walks every handler out to the filter: true when
+// it got there, so nothing on the way (a stale record of runContained among
+// them) took it or lost it.
+bool ownCodeReachesTheFilter() {
+    const ULONG_PTR before = ownCodesSeen();
+    RaiseException(kOwnCode, 0, 0, nullptr);
+    return ownCodesSeen() == before + 1;
+}
+
 // A fault that got away: said so at once, instead of waiting on a debugger.
 LONG WINAPI uncontained(EXCEPTION_POINTERS* info) {
+    if (info->ExceptionRecord->ExceptionCode == kOwnCode) {
+        TlsSetValue(g_ownSlot, reinterpret_cast<void*>(ownCodesSeen() + 1));
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
     std::printf("FAILED: fault %s at %p was not contained\n%d passed, %d failed\n",
                 hex(info->ExceptionRecord->ExceptionCode).c_str(), info->ExceptionRecord->ExceptionAddress,
                 g_passed.load(), g_failed.load() + 1);
@@ -126,6 +147,12 @@ const std::vector<Case> kCases = {
      {EXCEPTION_FLT_DIVIDE_BY_ZERO, 0xC00002B4, 0xC00002B5}},
     {"stack overflow", [] { g_sink = recurse(0); }, Outcome::faults, {EXCEPTION_STACK_OVERFLOW}},
     {"C++ exception", [] { throw std::runtime_error("thrown through"); }, Outcome::throws, {}},
+    {"exception code of another program's own",
+     [] {
+         if (!ownCodeReachesTheFilter()) throw std::logic_error("raised inside, it did not reach the filter");
+     },
+     Outcome::returns,
+     {}},
     // The probe faults, and the library's own handler deals with it.
     {"fault handled inside the callee",
      [] {
@@ -143,6 +170,19 @@ const std::vector<Case> kCases = {
          g_sink = *reinterpret_cast<volatile int*>(page + 16);  // zero once committed
          if (g_sink != 0) throw std::logic_error("a committed page that is not zero");
          VirtualFree(page, kPage, MEM_DECOMMIT);
+     },
+     Outcome::returns,
+     {}},
+    // Faults in a contained body inside another one end only the inner body;
+    // the outer one goes on.
+    {"faults in a nested contained body",
+     [] {
+         platform::ThreadFault inner;
+         if (platform::threads().runContained([] { *g_null = 2; }, inner) || inner.code != EXCEPTION_ACCESS_VIOLATION)
+             throw std::logic_error("the inner null write was not contained, code " + hex(inner.code));
+         if (platform::threads().runContained([] { g_sink = recurse(0); }, inner) ||
+             inner.code != EXCEPTION_STACK_OVERFLOW)
+             throw std::logic_error("the inner stack overflow was not contained, code " + hex(inner.code));
      },
      Outcome::returns,
      {}},
@@ -190,6 +230,7 @@ void runCase(const Case& c, const std::string& where) {
             check(threw && message == "thrown through" && !finished, what + "the exception comes through");
             break;
     }
+    check(ownCodeReachesTheFilter(), what + "afterwards, an exception raised outside reaches the outermost handler");
     // After a fault the floating-point control is as it was before the body.
     check(_controlfp(0, 0) == floatControl,
           what + "floating-point control word " + hex(_controlfp(0, 0)) + ", was " + hex(floatControl));
@@ -215,7 +256,8 @@ int main() {
     g_probed = static_cast<char*>(VirtualAlloc(nullptr, kPage, MEM_RESERVE, PAGE_NOACCESS));
     g_demand = static_cast<char*>(VirtualAlloc(nullptr, kDemandPages * kPage, MEM_RESERVE, PAGE_NOACCESS));
     g_probeSlot = TlsAlloc();
-    if (!g_unmapped || !g_probed || !g_demand || g_probeSlot == TLS_OUT_OF_INDEXES ||
+    g_ownSlot = TlsAlloc();
+    if (!g_unmapped || !g_probed || !g_demand || g_probeSlot == TLS_OUT_OF_INDEXES || g_ownSlot == TLS_OUT_OF_INDEXES ||
         !AddVectoredExceptionHandler(1, demandPager)) {
         std::printf("FAILED: setting up\n");
         return 1;
