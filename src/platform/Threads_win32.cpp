@@ -167,8 +167,9 @@ LONG CALLBACK overflowHandler(EXCEPTION_POINTERS* info) {
                                                                : EXCEPTION_CONTINUE_SEARCH;
 }
 
-// Installed by the first runContained, after every vectored handler there is
-// (those still get a stack overflow first), and removed when the library goes.
+// Installed by the first runContained at the end of the list of vectored
+// handlers (those before it see a stack overflow first), and removed when the
+// library goes.
 class OverflowWatch {
 public:
     OverflowWatch() {
