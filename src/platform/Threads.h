@@ -30,7 +30,8 @@ public:
     virtual void* holdModule() = 0;
     virtual void releaseModule(void* token) = 0;
     // Runs the body. A hardware fault inside it ends the body there: false,
-    // with the fault described. True when the body returned (or threw).
+    // with the fault described. True when the body returned; a C++ exception
+    // it throws passes through.
     virtual bool runContained(const std::function<void()>& body, ThreadFault& fault) = 0;
     // True while the process is ending: the system has already stopped every
     // other thread, so none of them can be waited for any more.
