@@ -67,7 +67,8 @@ TEST_F(AutolockE2ETest, LocksAfterTheTimeOutAndEveryCallStartsItAfresh) {
     PanelSession panel(target, folder);
     open(panel);
     // Calls within the time-out start the countdown again from its start.
-    for (int i = 0; i < 2; ++i) {
+    // Three of them span longer than the time-out.
+    for (int i = 0; i < 3; ++i) {
         std::this_thread::sleep_for(2500ms);  // half the time-out: room for a slow machine
         EXPECT_EQ(listed(panel, "\\Mail"), (std::vector<std::string>{"[New Entry]", "Gmail"})) << "step " << i;
     }
