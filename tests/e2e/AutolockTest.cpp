@@ -73,12 +73,22 @@ TEST_F(AutolockE2ETest, LocksAfterTheTimeOutAndEveryCallStartsItAfresh) {
         EXPECT_EQ(listed(panel, "\\Mail"), (std::vector<std::string>{"[New Entry]", "Gmail"})) << "step " << i;
     }
     std::this_thread::sleep_for(kPastTheTimeOut);
-    std::vector<std::string> meanwhile = panel.sync();
     EXPECT_TRUE(lockedEverywhere(panel)) << joinLines(panel.transcript());
-    if (target.isWindows()) {
-        // The host window is in front, so it was asked to re-read its panel.
-        EXPECT_TRUE(anyLineHas(meanwhile, "panel refresh requested")) << joinLines(meanwhile);
-    }
+    EXPECT_EQ(panel.quit(), 0);
+}
+
+// Run alone: under wine the host window must be the one in front, which no
+// other test's window may take meanwhile.
+TEST_F(AutolockE2ETest, HostWindowInFrontIsAskedToRereadItsPanel) {
+    settings("TimeOutLock=5\n");
+    PanelSession panel(target, folder);
+    open(panel);
+    listed(panel, "\\Mail");
+    std::this_thread::sleep_for(kPastTheTimeOut);
+    std::vector<std::string> meanwhile = panel.sync();
+    // Linux hosts have no window to post to.
+    EXPECT_EQ(anyLineHas(meanwhile, "panel refresh requested"), target.isWindows()) << joinLines(meanwhile);
+    EXPECT_TRUE(lockedEverywhere(panel)) << joinLines(panel.transcript());
     EXPECT_EQ(panel.quit(), 0);
 }
 
