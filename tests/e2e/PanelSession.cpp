@@ -8,7 +8,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -153,51 +152,6 @@ void PanelSession::send(const std::string& line) {
     }
 }
 
-// The end of the host's output is not the end of the host. Under wine, the
-// first program on a fresh wineserver starts the server and the system's own
-// processes (services.exe, explorer.exe /desktop and the rest); they inherit
-// its standard error, which is this pipe, and keep it open for as long as any
-// wine program runs, long after the host is gone. So the output counts as
-// ended once the host's process has ended and everything it wrote has been
-// read, or at its end, whichever comes first.
-bool PanelSession::readSome(int ms) {
-    if (m_outputEnded) return false;
-    // Looked at before the pipe: once the process has ended, all it wrote is
-    // in the pipe already, and a pipe found empty after that holds no more.
-    const bool exited = hasExited();
-    pollfd pfd{m_out, POLLIN, 0};
-    int r = poll(&pfd, 1, exited ? 0 : ms);
-    if (r < 0) {
-        if (errno == EINTR) return true;
-        throw std::runtime_error(std::string("poll failed: ") + std::strerror(errno));
-    }
-    if (r == 0) {
-        if (exited) m_outputEnded = true;
-        return !exited;
-    }
-    char buf[4096];
-    ssize_t n = read(m_out, buf, sizeof buf);
-    if (n < 0) {
-        if (errno == EINTR) return true;
-        throw std::runtime_error(std::string("read failed: ") + std::strerror(errno));
-    }
-    if (n == 0) {
-        m_outputEnded = true;
-        return false;
-    }
-    m_pending.append(buf, static_cast<std::size_t>(n));
-    return true;
-}
-
-bool PanelSession::hasExited() {
-    if (m_exited) return true;
-    int status = 0;
-    if (waitpid(m_pid, &status, WNOHANG) != m_pid) return false;
-    m_exited = true;
-    m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return true;
-}
-
 bool PanelSession::readLine(std::string& line, std::chrono::steady_clock::time_point deadline) {
     for (;;) {
         std::string::size_type nl = m_pending.find('\n');
@@ -208,17 +162,23 @@ bool PanelSession::readLine(std::string& line, std::chrono::steady_clock::time_p
             m_all.push_back(line);
             return true;
         }
-        if (m_outputEnded) {
-            // A last line without its newline.
-            if (m_pending.empty()) return false;
-            m_pending += '\n';
-            continue;
-        }
         auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return false;
-        // Short waits, so that a host that has ended is noticed soon.
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-        readSome(static_cast<int>(std::min<long long>(left, 50)));
+        int ms = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count());
+        pollfd pfd{m_out, POLLIN, 0};
+        int r = poll(&pfd, 1, ms);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return false;
+        char buf[4096];
+        ssize_t n = read(m_out, buf, sizeof buf);
+        if (n <= 0) {
+            if (!m_pending.empty()) {
+                m_pending += '\n';
+                continue;
+            }
+            return false;
+        }
+        m_pending.append(buf, static_cast<std::size_t>(n));
     }
 }
 
@@ -229,13 +189,7 @@ std::vector<std::string> PanelSession::sync() {
     std::string line;
     for (;;) {
         if (!readLine(line, deadline)) {
-            std::string why = "the terminal host did not answer in time";
-            if (m_outputEnded) {
-                int code = waitForExit(std::chrono::steady_clock::now() + std::chrono::seconds(2));
-                why = "the terminal host ended" + (code >= 0 ? " (code " + std::to_string(code) + ")" : std::string()) +
-                      " before it answered";
-            }
-            throw std::runtime_error(why + "; transcript:\n" + joinLines(m_all));
+            throw std::runtime_error("the terminal host did not answer in time; transcript:\n" + joinLines(m_all));
         }
         if (line == token) break;
     }
@@ -250,11 +204,17 @@ std::vector<std::string> PanelSession::sync() {
 }
 
 int PanelSession::waitForExit(std::chrono::steady_clock::time_point deadline) {
-    for (;;) {
-        if (hasExited()) return m_status;
-        if (std::chrono::steady_clock::now() >= deadline) return -1;
+    while (std::chrono::steady_clock::now() < deadline) {
+        int status = 0;
+        pid_t r = waitpid(m_pid, &status, WNOHANG);
+        if (r == m_pid) {
+            m_exited = true;
+            m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            return m_status;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    return -1;
 }
 
 int PanelSession::quit(std::vector<std::string>* rest) {

@@ -80,12 +80,6 @@ public:
 
 private:
     bool readLine(std::string& line, std::chrono::steady_clock::time_point deadline);
-    // Reads what the host wrote, waiting up to MS milliseconds for it; false
-    // once nothing more can come (the end of the output, or the host gone and
-    // all it wrote read).
-    bool readSome(int ms);
-    // Whether the host's process has ended; reaps it the first time.
-    bool hasExited();
     int waitForExit(std::chrono::steady_clock::time_point deadline);
 
     const E2ETarget& m_target;
@@ -98,7 +92,6 @@ private:
     int m_syncs = 0;
     bool m_exited = false;
     int m_status = 0;
-    bool m_outputEnded = false;
 };
 
 // A settings file read back: section -> key -> value (names as written).
