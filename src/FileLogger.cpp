@@ -49,17 +49,8 @@ std::string format(const char* pattern, ...)
 std::string format(const char* pattern, ...) {
     va_list args;
     va_start(args, pattern);
-    va_list again;
-    va_copy(again, args);
-    int n = std::vsnprintf(nullptr, 0, pattern, args);
+    std::string text = keyholdlog::formatV(pattern, args);
     va_end(args);
-    std::string text;
-    if (n > 0) {
-        std::vector<char> buffer(static_cast<std::size_t>(n) + 1);
-        std::vsnprintf(buffer.data(), buffer.size(), pattern, again);
-        text.assign(buffer.data(), static_cast<std::size_t>(n));
-    }
-    va_end(again);
     return text;
 }
 

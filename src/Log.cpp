@@ -20,22 +20,27 @@ std::string sourceFileName(const char* file) {
     return name;
 }
 
+std::string formatV(const char* format, va_list args) {
+    va_list again;
+    va_copy(again, args);
+    int n = std::vsnprintf(nullptr, 0, format, args);
+    std::string text;
+    if (n > 0) {
+        std::vector<char> buffer(static_cast<std::size_t>(n) + 1);
+        std::vsnprintf(buffer.data(), buffer.size(), format, again);
+        text.assign(buffer.data(), static_cast<std::size_t>(n));
+    }
+    va_end(again);
+    return text;
+}
+
 void write(int level, const char* file, int line, const char* format, ...) {
     CLogSink* sink = logger();
     if (sink == nullptr) return;
     va_list args;
     va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    int n = std::vsnprintf(nullptr, 0, format, args);
+    std::string message = formatV(format, args);
     va_end(args);
-    std::string message;
-    if (n > 0) {
-        std::vector<char> buffer(static_cast<std::size_t>(n) + 1);
-        std::vsnprintf(buffer.data(), buffer.size(), format, again);
-        message.assign(buffer.data(), static_cast<std::size_t>(n));
-    }
-    va_end(again);
     sink->log(level, sourceFileName(file).c_str(), line, message);
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdarg>
 #include <string>
 
 enum eLogLevel { eRubbish = 0, eInformation, eImportant, eWarning, eTroubleShoot, eError, eFatal };
@@ -32,6 +33,9 @@ void write(int level, const char* file, int line, const char* format, ...)
 
 // The name of a source file without its folders ("Listing.cpp").
 std::string sourceFileName(const char* file);
+
+// A printf-style text, formatted whole.
+std::string formatV(const char* format, va_list args);
 
 }  // namespace keyholdlog
 

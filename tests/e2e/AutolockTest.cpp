@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <sstream>
 #include <thread>
 
 #include "PanelSession.h"
@@ -41,20 +40,7 @@ protected:
     // The names the host lists for a path.
     std::vector<std::string> listed(PanelSession& panel, const std::string& path) {
         panel.send("ls \"" + path + "\"");
-        std::vector<std::string> names;
-        for (const std::string& l : panel.sync()) {
-            if (l.find("0000") == std::string::npos || l.rfind("> ", 0) == 0) continue;
-            std::istringstream in(l);
-            std::string size, attr, word, name;
-            in >> size >> attr;
-            for (int date = 0; date < 2; ++date) {
-                in >> word;
-                if (word != "-") in >> word;
-            }
-            std::getline(in >> std::ws, name);
-            names.push_back(name);
-        }
-        return names;
+        return listedNames(panel.sync());
     }
     bool lockedEverywhere(PanelSession& panel) {
         const std::vector<std::string> unlockOnly{"UnLock Keyhold"};

@@ -5,7 +5,6 @@
 #include <tinyxml.h>
 
 #include <algorithm>
-#include <sstream>
 
 #include "PanelSession.h"
 
@@ -50,23 +49,16 @@ protected:
             std::string f = folders.back();
             folders.pop_back();
             panel.send("ls \"" + (f.empty() ? std::string("\\") : f) + "\"");
-            for (const std::string& l : panel.sync()) {
-                if (l.find("0000") == std::string::npos) continue;
-                std::istringstream in(l);
-                std::string size, attr, word, name;
-                in >> size >> attr;
-                for (int date = 0; date < 2; ++date) {
-                    in >> word;
-                    if (word != "-") in >> word;
-                }
-                std::getline(in >> std::ws, name);
-                if (attr == "00000080" && size == "1" && (name == "[New Entry]" || name == "Lock Keyhold" ||
-                                                          name.rfind("Default Auto Type Window", 0) == 0)) {
+            for (const ListedItem& item : listedItems(panel.sync())) {
+                const std::string& name = item.name;
+                if (item.attributes == "00000080" && item.size == "1" &&
+                    (name == "[New Entry]" || name == "Lock Keyhold" ||
+                     name.rfind("Default Auto Type Window", 0) == 0)) {
                     continue;
                 }
                 if (name == "New Entry") continue;
                 paths.push_back(f + "\\" + name);
-                if (attr == "00000010") folders.push_back(f + "\\" + name);
+                if (item.attributes == "00000010") folders.push_back(f + "\\" + name);
             }
         }
         std::sort(paths.begin(), paths.end());
@@ -88,26 +80,7 @@ protected:
         panel.send("ls \"" + path + "\"");
         return names(panel.sync());
     }
-    // The names of the items in listing lines.
-    static std::vector<std::string> names(const std::vector<std::string>& lines) {
-        std::vector<std::string> names;
-        for (const std::string& l : lines) {
-            if (l.find("0000") == std::string::npos) continue;  // not an item line
-            if (l.rfind("> ", 0) == 0 || l.find("(empty)") != std::string::npos) continue;
-            // size, attributes, two dates ("-" or day and time), then the name
-            std::istringstream in(l);
-            std::string size, attr, word;
-            in >> size >> attr;
-            for (int date = 0; date < 2; ++date) {
-                in >> word;
-                if (word != "-") in >> word;
-            }
-            std::string name;
-            std::getline(in >> std::ws, name);
-            names.push_back(name);
-        }
-        return names;
-    }
+    static std::vector<std::string> names(const std::vector<std::string>& lines) { return listedNames(lines); }
 };
 
 TEST_F(ChangesE2ETest, FoldersAndDeletionsReachTheFile) {

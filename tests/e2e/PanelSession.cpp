@@ -324,3 +324,29 @@ std::string joinLines(const std::vector<std::string>& lines) {
     for (const std::string& l : lines) s += l + "\n";
     return s;
 }
+
+std::vector<ListedItem> listedItems(const std::vector<std::string>& lines) {
+    std::vector<ListedItem> items;
+    for (const std::string& l : lines) {
+        if (l.find("0000") == std::string::npos) continue;  // not an item line
+        if (l.rfind("> ", 0) == 0 || l.find("(empty)") != std::string::npos) continue;
+        // size, attributes, two dates ("-" or day and time), then the name
+        std::istringstream in(l);
+        ListedItem item;
+        std::string word;
+        in >> item.size >> item.attributes;
+        for (int date = 0; date < 2; ++date) {
+            in >> word;
+            if (word != "-") in >> word;
+        }
+        std::getline(in >> std::ws, item.name);
+        items.push_back(item);
+    }
+    return items;
+}
+
+std::vector<std::string> listedNames(const std::vector<std::string>& lines) {
+    std::vector<std::string> names;
+    for (const ListedItem& item : listedItems(lines)) names.push_back(item.name);
+    return names;
+}

@@ -103,6 +103,16 @@ bool isDirectory(const std::string& path);
 std::vector<std::string> folderEntries(const std::string& path);
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
+// One item of a listing the host printed: its attributes ("00000010" for a
+// folder) and its name.
+struct ListedItem {
+    std::string attributes;
+    std::string size;
+    std::string name;
+};
+// The items in listing lines, in order; other lines are skipped.
+std::vector<ListedItem> listedItems(const std::vector<std::string>& lines);
+std::vector<std::string> listedNames(const std::vector<std::string>& lines);
 // Whether any line contains the text.
 bool anyLineHas(const std::vector<std::string>& lines, const std::string& text);
 std::string joinLines(const std::vector<std::string>& lines);
