@@ -9,17 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "Checks.h"
+
 namespace {
 
 typedef int(__stdcall* tFsExtractCustomIcon)(char*, int, HICON*);
-
-int g_failed = 0;
-
-void check(bool ok, const std::string& what) {
-    if (ok) return;
-    ++g_failed;
-    std::printf("FAILED: %s\n", what.c_str());
-}
 
 // The colour and mask bits of an icon as 32-bit pixels, prefixed with its size.
 std::vector<unsigned char> imageOf(HICON icon) {
@@ -124,6 +118,6 @@ int main(int argc, char** argv) {
         HICON icon = nullptr;
         check(extract(&parent[0], 1, &icon) == 0 && icon == nullptr, "parent link at " + std::to_string(pixels));
     }
-    std::printf(g_failed == 0 ? "icons match their resources\n" : "%d checks failed\n", g_failed);
+    std::printf(g_failed == 0 ? "icons match their resources\n" : "%d checks failed\n", g_failed.load());
     return g_failed == 0 ? 0 : 1;
 }

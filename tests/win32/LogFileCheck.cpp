@@ -13,14 +13,9 @@
 #include "platform/LogFiles.h"
 #include "platform/Platform.h"
 
+#include "Checks.h"
+
 namespace {
-
-int g_failed = 0;
-
-void check(bool ok, const std::string& what) {
-    std::printf("%s: %s\n", ok ? "ok" : "FAILED", what.c_str());
-    if (!ok) ++g_failed;
-}
 
 std::string readWhole(const std::string& path) {
     std::string content;

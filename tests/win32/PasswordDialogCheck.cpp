@@ -16,20 +16,9 @@
 #include "PassWordDlg.h"
 #include "security/SecureString.h"
 
+#include "Checks.h"
+
 namespace {
-
-std::atomic<int> g_passed{0}, g_failed{0};
-
-bool check(bool ok, const std::string& what) {
-    if (ok) {
-        ++g_passed;
-    } else {
-        ++g_failed;
-        std::printf("FAILED: %s\n", what.c_str());
-        std::fflush(stdout);
-    }
-    return ok;
-}
 
 std::string classOf(HWND w) {
     char name[64] = {};

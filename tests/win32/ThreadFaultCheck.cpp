@@ -19,20 +19,9 @@
 #include "platform/Platform.h"
 #include "platform/Threads.h"
 
+#include "Checks.h"
+
 namespace {
-
-std::atomic<int> g_passed{0}, g_failed{0};
-
-bool check(bool ok, const std::string& what) {
-    if (ok) {
-        ++g_passed;
-    } else {
-        ++g_failed;
-        std::printf("FAILED: %s\n", what.c_str());
-        std::fflush(stdout);
-    }
-    return ok;
-}
 
 std::string hex(DWORD v) {
     char text[16];
