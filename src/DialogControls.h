@@ -28,6 +28,7 @@ struct tControlTemplate {
     bool visible;
     bool enabled;
     std::string label;
+    bool sorted = false;  // lists that keep their items in order themselves
 };
 
 struct tDialogTemplate {
@@ -59,12 +60,51 @@ public:
     virtual void setReadOnly(int id, bool on) = 0;
     virtual void insertAtCaret(int id, const std::string& text) = 0;
     virtual void setListItems(int id, const std::vector<std::string>& items) = 0;
+    // Drop-down lists and list boxes: select the item with this text (false
+    // when there is none) or at this index (-1 selects nothing); the text of
+    // the selected item, empty when nothing is selected.
+    virtual bool selectItem(int id, const std::string& text) = 0;
+    virtual void selectIndex(int id, int index) = 0;
+    virtual std::string selectedItem(int id) = 0;
     virtual void setToolTip(int id, const std::string& text) = 0;
+    // Secure edits: in secure mode the field shows asterisks and keeps its
+    // text masked; in plain mode it shows the text. Switching keeps the text.
+    virtual void setSecureMode(int id, bool on) = 0;
+    virtual bool isSecureMode(int id) = 0;
+    // Puts a secret into a secure edit.
+    virtual void setSecureText(int id, const CSecureString& text) = 0;
+    virtual void setTitle(const std::string& title) = 0;
     // Moves a control (dialog units).
     virtual void moveControl(int id, int x, int y, int cx, int cy) = 0;
     // Resizes the dialog's client area (dialog units).
     virtual void resizeDialog(int cx, int cy) = 0;
     virtual void endDialog(int result) = 0;
+};
+
+// The user of a dialog where there are no windows (Linux): each question is
+// one request through the host's request callback, titled with the dialog's
+// current title.
+class IDialogUser {
+public:
+    virtual ~IDialogUser() = default;
+    virtual IDialogControls& controls() = 0;
+    // Asks for the text of an edit (RT_Password for a secure edit, a text
+    // request labelled with the field's label and preset with its text
+    // otherwise) or of a drop-down list (an item's text). False when the user
+    // cancelled; the field is then unchanged. A field that is hidden, disabled
+    // or read-only is not asked for (true). An empty answer for a secure edit
+    // that holds text keeps that text.
+    virtual bool askField(int id) = 0;
+    // A yes/no question with the text of a button or check box (the
+    // ampersand of its access key left out). A button is clicked on yes; a
+    // check box is clicked when the answer differs from its state. Hidden or
+    // disabled controls are not asked for (false).
+    virtual bool askChoice(int id) = 0;
+    // Shows a text with an OK button; false when the user cancelled.
+    virtual bool inform(const std::string& text) = 0;
+    // Clicks a button as the user would; false when it is hidden or disabled.
+    virtual bool click(int id) = 0;
+    virtual bool ended() const = 0;
 };
 
 // The behaviour of one dialog.
@@ -75,4 +115,8 @@ public:
     virtual void onInit(IDialogControls& controls) = 0;
     // A control reported an event (a button click, a change of an edit).
     virtual void onCommand(IDialogControls& controls, int id, eControlNotification what) = 0;
+    // The dialog without windows. By default every field the user can fill
+    // in is asked for in the template's order, then OK is pressed; while the
+    // dialog stays open (a wrong password, say) the fields are asked again.
+    virtual void runWithoutWindows(IDialogUser& user);
 };

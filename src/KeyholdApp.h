@@ -17,15 +17,20 @@
 class CLockThread;
 class CLockTimer;
 
-// Options the user toggles while the plug-in runs.
+// Options of the running plug-in.
 struct tKeyholdOptions {
+    // Follows the DefaultATW setting; switched by the auto-type window command.
     bool autoTypeWindow = false;
-    // Password generator
-    bool genUpperCase = true;
-    bool genLowerCase = true;
-    bool genDigits = true;
-    bool genSpecial = false;
-    int genLength = 8;
+    // The password generator. The flags exclude a class of characters.
+    std::string genLength;  // decimal; empty means 12
+    int genNoUpperCase = 0;
+    int genNoLowerCase = 0;
+    int genNoDigits = 0;
+    int genNoUnderline = 1;
+    int genNoMinus = 0;
+    int genNoBlank = 0;
+    int genNoSpecials = 0;
+    int genNoBrackets = 0;
 };
 
 // The host's side of the connection, written once by FsInit.

@@ -1,11 +1,24 @@
 #include "platform/DialogControls_memory.h"
 
+#include <algorithm>
+#include <cctype>
 #include <stdexcept>
 
 namespace platform {
+namespace {
+
+// Sorted Win32 lists compare without regard to case.
+bool caseless(const std::string& a, const std::string& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+}  // namespace
 
 MemoryDialogControls::MemoryDialogControls(CDialogLogic& logic) : m_logic(logic) {
     const tDialogTemplate& t = logic.dialogTemplate();
+    m_title = t.title;
     m_cx = t.cx;
     m_cy = t.cy;
     for (const tControlTemplate& c : t.controls) {
@@ -59,16 +72,28 @@ bool MemoryDialogControls::click(int id) {
     return true;
 }
 
+bool MemoryDialogControls::select(int id, const std::string& item) {
+    Control& c = at(id);
+    if (!c.visible || !c.enabled || m_ended) return false;
+    if (!selectItem(id, item)) return false;
+    m_logic.onCommand(*this, id, eChanged);
+    return true;
+}
+
 std::string MemoryDialogControls::shown(int id) const {
     const Control& c = control(id);
-    if (c.tpl.kind == eControlKind::SecureEdit) return std::string(c.secret.length(), '*');
+    if (c.tpl.kind == eControlKind::SecureEdit) {
+        if (c.secureMode) return std::string(c.secret.length(), '*');
+        CPlainCopy plain(c.secret);
+        return plain.c_str();
+    }
+    if (c.tpl.kind == eControlKind::ComboBox || c.tpl.kind == eControlKind::ListBox) {
+        return c.selected >= 0 ? c.items[static_cast<std::size_t>(c.selected)] : std::string();
+    }
     return c.text;
 }
 
-std::string MemoryDialogControls::text(int id) {
-    Control& c = at(id);
-    return c.tpl.kind == eControlKind::SecureEdit ? std::string(c.secret.length(), '*') : c.text;
-}
+std::string MemoryDialogControls::text(int id) { return shown(id); }
 
 void MemoryDialogControls::setText(int id, const std::string& text) {
     Control& c = at(id);
@@ -96,7 +121,48 @@ void MemoryDialogControls::show(int id, bool on) { at(id).visible = on; }
 bool MemoryDialogControls::isVisible(int id) { return at(id).visible; }
 void MemoryDialogControls::setReadOnly(int id, bool on) { at(id).readOnly = on; }
 void MemoryDialogControls::insertAtCaret(int id, const std::string& text) { at(id).text += text; }
-void MemoryDialogControls::setListItems(int id, const std::vector<std::string>& items) { at(id).items = items; }
+void MemoryDialogControls::setListItems(int id, const std::vector<std::string>& items) {
+    Control& c = at(id);
+    c.items = items;
+    if (c.tpl.sorted) std::stable_sort(c.items.begin(), c.items.end(), caseless);
+    c.selected = -1;
+}
+
+bool MemoryDialogControls::selectItem(int id, const std::string& text) {
+    Control& c = at(id);
+    for (std::size_t i = 0; i < c.items.size(); ++i) {
+        if (c.items[i] == text) {
+            c.selected = static_cast<int>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+void MemoryDialogControls::selectIndex(int id, int index) {
+    Control& c = at(id);
+    c.selected = index >= 0 && static_cast<std::size_t>(index) < c.items.size() ? index : -1;
+}
+
+std::string MemoryDialogControls::selectedItem(int id) {
+    Control& c = at(id);
+    return c.selected >= 0 ? c.items[static_cast<std::size_t>(c.selected)] : std::string();
+}
+
+void MemoryDialogControls::setSecureMode(int id, bool on) { at(id).secureMode = on; }
+bool MemoryDialogControls::isSecureMode(int id) { return at(id).secureMode; }
+
+void MemoryDialogControls::setSecureText(int id, const CSecureString& text) {
+    Control& c = at(id);
+    if (c.tpl.kind == eControlKind::SecureEdit) {
+        c.secret = text;
+    } else {
+        CPlainCopy plain(text);
+        c.text = plain.c_str();
+    }
+}
+
+void MemoryDialogControls::setTitle(const std::string& title) { m_title = title; }
 void MemoryDialogControls::setToolTip(int id, const std::string& text) { at(id).toolTip = text; }
 
 void MemoryDialogControls::moveControl(int id, int x, int y, int cx, int cy) {

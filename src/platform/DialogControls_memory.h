@@ -19,7 +19,9 @@ public:
         bool enabled = true;
         bool readOnly = false;
         bool checked = false;
+        bool secureMode = true;  // secure edits only
         std::vector<std::string> items;
+        int selected = -1;
         std::string toolTip;
     };
 
@@ -33,9 +35,11 @@ public:
     bool ended() const { return m_ended; }
     int result() const { return m_result; }
     const Control& control(int id) const;
+    bool select(int id, const std::string& item);   // picks an item of a drop-down list
+    const std::string& title() const { return m_title; }
     int width() const { return m_cx; }
     int height() const { return m_cy; }
-    // What the user sees of a field: asterisks for a secure edit.
+    // What the user sees of a field: asterisks for a secure edit in secure mode.
     std::string shown(int id) const;
 
     // IDialogControls
@@ -51,7 +55,14 @@ public:
     void setReadOnly(int id, bool on) override;
     void insertAtCaret(int id, const std::string& text) override;
     void setListItems(int id, const std::vector<std::string>& items) override;
+    bool selectItem(int id, const std::string& text) override;
+    void selectIndex(int id, int index) override;
+    std::string selectedItem(int id) override;
     void setToolTip(int id, const std::string& text) override;
+    void setSecureMode(int id, bool on) override;
+    bool isSecureMode(int id) override;
+    void setSecureText(int id, const CSecureString& text) override;
+    void setTitle(const std::string& title) override;
     void moveControl(int id, int x, int y, int cx, int cy) override;
     void resizeDialog(int cx, int cy) override;
     void endDialog(int result) override;
@@ -60,6 +71,7 @@ private:
     Control& at(int id);
     CDialogLogic& m_logic;
     std::map<int, Control> m_controls;
+    std::string m_title;
     int m_cx = 0, m_cy = 0;
     bool m_ended = false;
     int m_result = 0;

@@ -114,6 +114,54 @@ void Win32DialogControls::setListItems(int id, const std::vector<std::string>& i
     }
 }
 
+bool Win32DialogControls::selectItem(int id, const std::string& text) {
+    HWND control = hwnd(item(id));
+    if (control == nullptr) return false;
+    const bool combo = kind(id) == eControlKind::ComboBox;
+    LRESULT at = SendMessageA(control, combo ? CB_FINDSTRINGEXACT : LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                              reinterpret_cast<LPARAM>(text.c_str()));
+    if (at < 0) return false;
+    SendMessageA(control, combo ? CB_SETCURSEL : LB_SETCURSEL, static_cast<WPARAM>(at), 0);
+    return true;
+}
+
+void Win32DialogControls::selectIndex(int id, int index) {
+    HWND control = hwnd(item(id));
+    if (control == nullptr) return;
+    SendMessageA(control, kind(id) == eControlKind::ComboBox ? CB_SETCURSEL : LB_SETCURSEL,
+                 static_cast<WPARAM>(index), 0);
+}
+
+std::string Win32DialogControls::selectedItem(int id) {
+    HWND control = hwnd(item(id));
+    if (control == nullptr) return std::string();
+    const bool combo = kind(id) == eControlKind::ComboBox;
+    LRESULT at = SendMessageA(control, combo ? CB_GETCURSEL : LB_GETCURSEL, 0, 0);
+    if (at < 0) return std::string();
+    LRESULT n = SendMessageA(control, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, static_cast<WPARAM>(at), 0);
+    if (n < 0) return std::string();
+    std::vector<char> buffer(static_cast<std::size_t>(n) + 1, '\0');
+    SendMessageA(control, combo ? CB_GETLBTEXT : LB_GETTEXT, static_cast<WPARAM>(at),
+                 reinterpret_cast<LPARAM>(buffer.data()));
+    return buffer.data();
+}
+
+void Win32DialogControls::setSecureMode(int id, bool on) {
+    if (CSecureEditEx* secure = secureEditOf(item(id))) secure->setSecureMode(on);
+}
+
+bool Win32DialogControls::isSecureMode(int id) {
+    CSecureEditEx* secure = secureEditOf(item(id));
+    return secure != nullptr && secure->secureMode();
+}
+
+void Win32DialogControls::setSecureText(int id, const CSecureString& text) {
+    CPlainCopy plain(text);
+    setText(id, plain.c_str());
+}
+
+void Win32DialogControls::setTitle(const std::string& title) { SetWindowTextA(hwnd(m_dialog), title.c_str()); }
+
 void Win32DialogControls::setToolTip(int id, const std::string& text) {
     HWND control = hwnd(item(id));
     if (control == nullptr) return;

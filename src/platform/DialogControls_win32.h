@@ -23,7 +23,14 @@ public:
     void setReadOnly(int id, bool on) override;
     void insertAtCaret(int id, const std::string& text) override;
     void setListItems(int id, const std::vector<std::string>& items) override;
+    bool selectItem(int id, const std::string& text) override;
+    void selectIndex(int id, int index) override;
+    std::string selectedItem(int id) override;
     void setToolTip(int id, const std::string& text) override;
+    void setSecureMode(int id, bool on) override;
+    bool isSecureMode(int id) override;
+    void setSecureText(int id, const CSecureString& text) override;
+    void setTitle(const std::string& title) override;
     void moveControl(int id, int x, int y, int cx, int cy) override;
     void resizeDialog(int cx, int cy) override;
     void endDialog(int result) override;

@@ -18,6 +18,7 @@ class Icons;
 class Threads;
 class LogFiles;
 class Process;
+class Shell;
 
 struct Services {
     Module* module = nullptr;
@@ -32,6 +33,7 @@ struct Services {
     Threads* threads = nullptr;
     LogFiles* logFiles = nullptr;
     Process* process = nullptr;
+    Shell* shell = nullptr;
 };
 
 // The services in use. Starts with the native implementations of the build.
@@ -52,6 +54,7 @@ inline Icons& icons() { return *services().icons; }
 inline Threads& threads() { return *services().threads; }
 inline LogFiles& logFiles() { return *services().logFiles; }
 inline Process& process() { return *services().process; }
+inline Shell& shell() { return *services().shell; }
 
 // Separator of file-system paths on this platform.
 #if defined(_WIN32)

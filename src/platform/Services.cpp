@@ -15,6 +15,7 @@ Icons* nativeIcons();
 Threads* nativeThreads();
 LogFiles* nativeLogFiles();
 Process* nativeProcess();
+Shell* nativeShell();
 
 Services nativeServices() {
     Services s;
@@ -30,6 +31,7 @@ Services nativeServices() {
     s.threads = nativeThreads();
     s.logFiles = nativeLogFiles();
     s.process = nativeProcess();
+    s.shell = nativeShell();
     return s;
 }
 

@@ -14,6 +14,7 @@
 #include "platform/Module_memory.h"
 #include "platform/Platform.h"
 #include "platform/Process_memory.h"
+#include "platform/Shell_memory.h"
 #include "platform/Threads_memory.h"
 
 namespace platform {
@@ -31,6 +32,7 @@ struct MemoryServices {
     MemoryThreads threads;
     MemoryLogFiles logFiles;
     MemoryProcess process;
+    MemoryShell shell;
 
     void install() {
         Services& s = services();
@@ -46,6 +48,7 @@ struct MemoryServices {
         s.threads = &threads;
         s.logFiles = &logFiles;
         s.process = &process;
+        s.shell = &shell;
     }
 };
 
