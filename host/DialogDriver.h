@@ -6,7 +6,8 @@
 //   "> click ID"                 press the button with that control id
 //   "> set ID TEXT"              put TEXT into the control with that id
 //   "> type ID TEXT"             type TEXT into that control, key by key
-// "set" and "type" leave the dialog open for the next answer line. A dialog
+//   "> select ID TEXT"           pick the item TEXT of that drop-down list
+// "set", "type" and "select" leave the dialog open for the next answer line. A dialog
 // with no answer line waiting is reported and cancelled, so a script never
 // hangs. Elsewhere the driver does nothing: requests come through the
 // request callback instead.

@@ -117,6 +117,19 @@ void answer(HWND dialog, ScriptLines& script, std::ostream& out) {
             out << "set " << id << "\n";
             continue;
         }
+        if (parseControlAnswer(a.text, "select", id, rest)) {
+            HWND list = GetDlgItem(dialog, id);
+            LRESULT at = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                      reinterpret_cast<LPARAM>(rest.c_str()));
+            if (at >= 0) {
+                SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
+                SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+                out << "selected " << id << "\n";
+            } else {
+                out << "no item \"" << escapeText(rest) << "\" in " << id << "\n";
+            }
+            continue;
+        }
         if (parseControlAnswer(a.text, "type", id, rest)) {
             typeInto(dialog, id, rest);
             out << "typed into " << id << "\n";
