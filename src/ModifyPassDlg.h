@@ -27,7 +27,26 @@ public:
     void runWithoutWindows(IDialogUser& user) override;
 
 private:
+    struct tPlace {
+        int x, y, cx, cy;
+    };
+
+    // OK is enabled when encrypt is off, else exactly when 3024 holds text.
+    void updateOk(IDialogControls& controls);
+    // Without the second field: the dialog ends two button heights below the
+    // first one and the buttons stand a quarter button height below it.
+    void shorten(IDialogControls& controls);
+    void restore(IDialogControls& controls);
+    void onEncrypt(IDialogControls& controls);
+    void onGenerate(IDialogControls& controls);
+    void onOk(IDialogControls& controls);
+
     void* m_parent;
     int m_encrypt;
     CSecureString m_preset;
+    // The full layout as the resource has it, kept when the dialog opens.
+    int m_dialogCx = 0, m_dialogCy = 0;
+    tPlace m_ok{}, m_generate{}, m_cancel{};
+    // The last press of "Generate" filled the fields.
+    bool m_generated = false;
 };

@@ -42,4 +42,17 @@
 #define IDC_PASSWORD_SECOND         3025    /* the password again (new passwords only) */
 #define IDC_PASSWORD_SECOND_LABEL   3026    /* its label */
 
+/*
+ * The entry password dialog. Its controls have ids of their own name space
+ * too: 3022 is an icon above and the "Encrypt" check box here; 3024 to 3026
+ * are the same numbers as the master password dialog's fields. A unit test
+ * compares the dialog in keyhold.rc with CModifyPassDlg::resourceTemplate().
+ */
+#define IDD_MODIFY_PASSWORD         3031    /* entry password dialog */
+#define IDC_MODIFY_FIRST            3024    /* the password */
+#define IDC_MODIFY_SECOND           3025    /* the password again (encrypted entries) */
+#define IDC_MODIFY_SECOND_LABEL     3026    /* its label */
+#define IDC_MODIFY_ENCRYPT          3022    /* "Encrypt" check box */
+#define IDC_MODIFY_GENERATE         3       /* "Generate" button */
+
 #endif /* KEYHOLD_RES_RESOURCE_H */
