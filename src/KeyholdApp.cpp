@@ -100,6 +100,7 @@ int CKeyholdApp::fsInit(int pluginNr, wfx::tProgressProc progress, wfx::tLogProc
     platform::dialogs().setHostRequest(hostRequestOf(m_host));
 
     settings().load(m_settingsFile, m_pluginFolder);
+    m_options.autoTypeWindow = settings().m_defaultATW->GetValue();
     startFileLogger(m_pluginFolder);
 
     KH_LOG(eImportant, "Plugin path: %s)", m_pluginFolder.c_str());
