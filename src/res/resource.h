@@ -55,4 +55,34 @@
 #define IDC_MODIFY_ENCRYPT          3022    /* "Encrypt" check box */
 #define IDC_MODIFY_GENERATE         3       /* "Generate" button */
 
+/*
+ * The entry dialogs: "New Entry" and "View Entry" share one layout and these
+ * control ids.
+ */
+#define IDD_ENTRY_DATA              3010    /* "View Entry": an existing entry */
+#define IDD_NEW_ENTRY               3032    /* "New Entry" */
+#define IDC_ENTRY_PASSWORD          3008    /* the password (secure edit) */
+#define IDC_ENTRY_NOTES             3009    /* the notes */
+#define IDC_ENTRY_EXPIRY_DATE       3011    /* the expiry date */
+#define IDC_ENTRY_USERNAME          3012    /* the user name */
+#define IDC_ENTRY_GROUP             3013    /* the group (View Entry) */
+#define IDC_ENTRY_PASSWORD_AGAIN    3014    /* the password again (secure edit) */
+#define IDC_ENTRY_HIDDEN            3015    /* a hidden edit (New Entry) */
+#define IDC_ENTRY_PASSWORD_BUTTON   3016    /* "*****": show/hide or change the password */
+#define IDC_ENTRY_GROUP_LIST        3020    /* the group drop-down list (New Entry) */
+#define IDC_ENTRY_TITLE             3027    /* the title */
+#define IDC_ENTRY_EXPIRES           3028    /* "Expires" */
+#define IDC_ENTRY_URL               3030    /* the URL */
+#define IDC_ENTRY_MODIFY            3       /* "&Modify" (View Entry) */
+/* Buttons that insert auto-type keywords and placeholders into the notes. */
+#define IDC_INSERT_LAST_WINDOW      3036    /* L: the last window found by the hot key */
+#define IDC_INSERT_AUTOTYPE         3039    /* A: "Auto-Type:" */
+#define IDC_INSERT_AUTOTYPE_WINDOW  3040    /* W: "Auto-Type-Window:" */
+#define IDC_INSERT_USERNAME         3041    /* U: "{USERNAME}" */
+#define IDC_INSERT_PASSWORD         3042    /* P: "{PASSWORD}" */
+#define IDC_INSERT_TAB              3043    /* T: "{TAB}" */
+#define IDC_INSERT_DELAY            3044    /* D: "{DELAY X}" */
+#define IDC_INSERT_SPACE            3045    /* S: "{SPACE}" */
+#define IDC_INSERT_ENTER            3046    /* E: "~" */
+
 #endif /* KEYHOLD_RES_RESOURCE_H */
