@@ -2,6 +2,7 @@
 // call into calls of the plug-in's own classes.
 #include "Autolock.h"
 #include "ContentColumns.h"
+#include "Execute.h"
 #include "KeyholdApp.h"
 #include "Listing.h"
 #include "NodeIcon.h"
@@ -54,9 +55,9 @@ WFX_EXPORT int WFX_CALL FsPutFile(char* LocalName, char* RemoteName, int CopyFla
     CStoreActivity activity;
     return PutFile(LocalName, RemoteName, CopyFlags);
 }
-WFX_EXPORT int WFX_CALL FsExecuteFile(HWND, char*, char*) {
+WFX_EXPORT int WFX_CALL FsExecuteFile(HWND, char* RemoteName, char* Verb) {
     CStoreActivity activity;
-    return FS_EXEC_ERROR;
+    return ExecuteFile(RemoteName, Verb);
 }
 WFX_EXPORT int WFX_CALL FsExtractCustomIcon(char* RemoteName, int ExtractFlags, HICON* TheIcon) {
     return ExtractCustomIcon(RemoteName, ExtractFlags, TheIcon);
