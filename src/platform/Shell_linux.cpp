@@ -2,11 +2,13 @@
 // is started itself. Either is started directly with its arguments, never
 // through a command interpreter, so a filled-in address cannot run commands.
 // The started program is handed to init at once (a child in between ends
-// right away), so it leaves no zombie behind in the host.
+// right away), so it leaves no zombie behind in the host; it gets none of the
+// host's open files and starts with the default signal handling.
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,11 +31,39 @@ int resultOf(int error) {
     }
 }
 
+constexpr int kMostDescriptors = 65536;
+
+// In the new process, before exec: every descriptor above the standard three
+// is closed when the program starts (`keep` stays usable until then).
+void closeOnExecAbove2(int highest, int keep) {
+#if defined(SYS_close_range) && defined(CLOSE_RANGE_CLOEXEC)
+    if (::syscall(SYS_close_range, 3u, ~0u, CLOSE_RANGE_CLOEXEC) == 0) return;
+#endif
+    for (int fd = 3; fd <= highest; ++fd) {
+        if (fd != keep) ::close(fd);
+    }
+}
+
+// In the new process: no blocked signals, no ignored ones.
+void defaultSignals() {
+    struct sigaction dfl {};
+    dfl.sa_handler = SIG_DFL;
+    sigemptyset(&dfl.sa_mask);
+    for (int sig = 1; sig < NSIG; ++sig) {
+        if (sig != SIGKILL && sig != SIGSTOP) ::sigaction(sig, &dfl, nullptr);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
 // Starts argv[0] (searched along PATH when it holds no slash); 0 or errno.
 int startDetached(const std::vector<std::string>& args) {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    long openMax = ::sysconf(_SC_OPEN_MAX);
+    const int highest = openMax > 0 && openMax < kMostDescriptors ? static_cast<int>(openMax) - 1 : kMostDescriptors;
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0) return errno;
     pid_t child = ::fork();
@@ -48,6 +78,8 @@ int startDetached(const std::vector<std::string>& args) {
         ::setsid();
         pid_t grandchild = ::fork();
         if (grandchild == 0) {
+            defaultSignals();
+            closeOnExecAbove2(highest, report[1]);
             int devnull = ::open("/dev/null", O_RDWR);
             if (devnull >= 0) {
                 ::dup2(devnull, 0);
@@ -117,8 +149,11 @@ public:
                              (!parameters.empty() || verb == "open");
         std::vector<std::string> args;
         if (program) {
-            args.push_back(file);
+            // A name without a slash is the file here, not one found along PATH.
+            args.push_back(file.find('/') == std::string::npos ? "./" + file : file);
             for (std::string& w : words(parameters)) args.push_back(w);
+        } else if (!hasScheme(file) && file[0] == '-') {
+            args = {"xdg-open", "./" + file};  // a file name, never an option
         } else {
             args = {"xdg-open", file};
         }
