@@ -12,7 +12,7 @@ if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
 native_pkgs=(build-essential cmake ninja-build pkg-config
              libcrypto++-dev libtinyxml-dev libsimpleini-dev libboost-dev
              libgtest-dev libgmock-dev libreadline-dev libbenchmark-dev zip unzip
-             openssl perl clang libclang-rt-14-dev)
+             openssl libssl-dev perl clang libclang-rt-14-dev)
 cross_pkgs=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
             binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 mingw-w64-tools
             dpkg-dev xvfb xauth x11-utils wine wine64 wine32:i386)
