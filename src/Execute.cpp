@@ -213,6 +213,7 @@ void toggleAutoTypeWindow(int nodeType) {
         theApp().m_options.autoTypeWindow = !theApp().m_options.autoTypeWindow;
     }
     settings().m_defaultATW->SetValue(!leavingOn);
+    settings().save();  // a choice of the user's, kept at once
     RefreshHostPanel();
 }
 

@@ -170,7 +170,7 @@ protected:
         }
     }
     // Modify: user name and notes replaced, a new password.
-    void answerViewModified(PanelSession& panel, bool encrypted, const std::string& userName,
+    void answerViewModified(PanelSession& panel, bool encrypted, const std::string& userName, const std::string& url,
                             const std::string& notes, const std::string& password) {
         if (target.isWindows()) {
             panel.send("> click " + std::to_string(kModify));
@@ -186,7 +186,7 @@ protected:
             panel.send("> ok");                 // the fields
             panel.send("> yes");                // Modify
             panel.send("> " + userName);
-            panel.send("> ");  // URL as it is
+            panel.send("> " + url);
             panel.send("> " + notes);
             panel.send("> no");  // Expires
             panel.send(password.empty() ? "> no" : "> yes");  // "*****"
@@ -275,7 +275,7 @@ TEST_F(ExecuteE2ETest, ModifiedEntryIsStoredUnderNewSaltsWithItsTimes) {
     PanelSession panel(target, folder);
     open(panel);
     panel.send("open \"\\Money\\Bank\"");
-    answerViewModified(panel, true, "bob", "new notes", "n3w");
+    answerViewModified(panel, true, "bob", plain(before.get(), "url"), "new notes", "n3w");
     std::vector<std::string> out = panel.sync();
     EXPECT_TRUE(anyLineHas(out, "FS_EXEC_OK")) << joinLines(out);
     std::unique_ptr<TiXmlElement> after = element("7");
@@ -327,7 +327,7 @@ TEST_F(ExecuteE2ETest, ReloadedStoreIsChangedUnderTheEntrysOwnId) {
     EXPECT_EQ(std::count(top.begin(), top.end(), "Mail"), 1);
     EXPECT_EQ(std::count(top.begin(), top.end(), "Early"), 1);
     panel.send("open \"\\Mail\\Work\\Boss\"");
-    answerViewModified(panel, false, "chief", "n", "");
+    answerViewModified(panel, false, "chief", "", "n", "");
     EXPECT_TRUE(anyLineHas(panel.sync(), "FS_EXEC_OK"));
     std::unique_ptr<TiXmlElement> boss = element("4");
     ASSERT_NE(boss, nullptr);
