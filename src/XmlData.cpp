@@ -3,9 +3,11 @@
 #include <tinyxml.h>
 
 #include <cstdlib>
+#include <mutex>
 #include <vector>
 
 #include "KeyholdApp.h"
+#include "Listing.h"
 #include "MasterPassword.h"
 #include "Log.h"
 #include "platform/Environment.h"
@@ -348,6 +350,23 @@ void XmlData::buildTree(TiXmlNode* xml, TreePos parent, const std::string& path)
     }
 }
 
+void ReleaseStoreTree() {
+    tNavigationState& nav = navigation();
+    std::lock_guard<std::recursive_mutex> guard(nav.mutex);
+    PasswordTree& tree = passwordTree();
+    if (tree.empty()) return;
+    KH_LOG(eInformation, "Releasing the tree read before (%d nodes)", static_cast<int>(tree.size()));
+    ListingsLeaveAll();
+    for (TreePos p = tree.begin(); p != tree.end(); ++p) {
+        if (p->isEntry() || p->isFolder() || p->isBase()) tTreeNode::releaseUniqueNumber(p->uniqueNumber);
+    }
+    tree.clear();
+    TreePos none = tree.end();
+    nav.baseNode = nav.unlockRoot = nav.activeRoot = nav.currentNode = nav.listingCursor = nav.autoTypeWindowNode =
+        none;
+    nav.databaseLoaded = false;
+}
+
 int XmlData::loadTree(int mode) {
     if (mode == 1) {
         writeWholeXml();
@@ -355,7 +374,13 @@ int XmlData::loadTree(int mode) {
     }
     if (mode != 2 || !m_document) return 0;
     KH_LOG(eImportant, "Parsing xml");
-    buildTree(m_document.get(), navigation().currentNode, "\\");
+    {
+        // Other threads that go by the navigation lock see the old tree or
+        // the new one, never the empty one in between.
+        std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+        ReleaseStoreTree();
+        buildTree(m_document.get(), navigation().currentNode, "\\");
+    }
     if (GetBaseNode() == passwordTree().end()) return 0;
     DecryptTitle();
     if (m_dirty) {
@@ -425,10 +450,12 @@ bool XmlData::checkMasterKey() const { return checkMasterKey(theApp().m_masterPa
 
 void XmlData::createDefaultDatabase() {
     KH_LOG(eImportant, "Creating database file and tree.");
+    tNavigationState& nav = navigation();
+    std::unique_lock<std::recursive_mutex> guard(nav.mutex);
+    ReleaseStoreTree();
     tTreeNode baseNode = MakeBaseNode("My Passwords");
     baseNode.absolutePath = "\\";
     TreePos base = BuildCommandNodes(baseNode);
-    tNavigationState& nav = navigation();
     nav.baseNode = base;
     PasswordTree& tree = passwordTree();
     bool newEntryFolder = settings().m_newEntryFolder->GetValue();
@@ -439,6 +466,7 @@ void XmlData::createDefaultDatabase() {
         if (newEntryFolder) tree.appendChild(pos, MakeCommandNode("[New Entry]", eNode_FolderNewEntry));
     }
     nav.activeRoot = base;
+    guard.unlock();  // saving may tell the user of a failure
     writeWholeXml();
 }
 

@@ -84,6 +84,14 @@ private:
 
 XmlData& xmlData();
 
+// Before a store is read into the tree again (reloading): the tree read before
+// goes, with every position held into it (the named positions, open
+// listings) and the unique numbers of its folders, entries and base node, so
+// that every element read again keeps its `id` as its number. The command
+// nodes and the unlock root are made anew with the new base node. Loading the
+// store (`loadTree` with mode 2, `createDefaultDatabase`) does this itself.
+void ReleaseStoreTree();
+
 // The element of one node, newly made and in no document (entries, folders
 // and the base node; null for anything else). Sets the node's xmlElement.
 TiXmlElement* buildXmlElement(tTreeNode& node);
