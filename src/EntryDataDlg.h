@@ -31,5 +31,30 @@ public:
     void runWithoutWindows(IDialogUser& user) override;
 
 private:
-    // Members the helper adds.
+    void onModify(IDialogControls& controls);
+    void onPasswordButton(IDialogControls& controls);
+    void onOk(IDialogControls& controls);
+    // The dialog ends: the password fields show asterisks again.
+    void end(IDialogControls& controls, int result);
+    // What the dialog shows, as one text (the Linux dialog).
+    std::string summary(IDialogControls& controls) const;
+
+    void* m_parent;
+    CSecureString m_userName;
+    std::string m_title;
+    CSecureString m_url;
+    // The entry's stored password (ciphertext when it has a salt), twice.
+    std::string m_passwordText;
+    std::string m_storedPassword;
+    std::string m_passwordSalt;
+    CSecureString m_notes;
+    std::string m_expiryDate;
+    bool m_expiresCopy = false;
+    std::string m_group;
+    std::uint32_t m_uniqueNumber = 0;
+    int m_expires = 0;
+    int m_entryEncrypted = 0;
+    CSecureString m_password;
+    bool m_encrypt = false;
+    int m_expiresChecked = 0;
 };

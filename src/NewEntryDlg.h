@@ -35,5 +35,25 @@ public:
     void runWithoutWindows(IDialogUser& user) override;
 
 private:
-    // Members the helper adds (fields, folder table, password, encrypt, ...).
+    // OK refuses a store without folders and titles that would break a path.
+    bool acceptable(IDialogControls& controls);
+    // Reads the controls into the members below.
+    void readControls(IDialogControls& controls);
+    void onPasswordButton(IDialogControls& controls);
+    void onOk(IDialogControls& controls);
+
+    void* m_parent;
+    int m_groupPreset = 0;
+    std::string m_presetGroup;
+    std::string m_title;
+    CSecureString m_userName;
+    CSecureString m_url;
+    CSecureString m_notes;
+    int m_expires = 0;
+    std::string m_expiryDate;
+    std::string m_hiddenText;  // bound to the hidden edit; nothing reads it
+    CSecureString m_password;
+    // Every folder's path ("\Mail\Work") and its unique number.
+    std::map<std::string, std::uint32_t> m_folders;
+    int m_encrypt = 0;
 };
