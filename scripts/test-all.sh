@@ -67,8 +67,10 @@ bash scripts/check-cross-deps.sh x86_64
 
 step "Windows dialog checks"
 # Real Win32 dialogs played by a user thread, 32-bit and 64-bit.
-for exe in build/win32/tests/win32/password-dialog-check.exe build/win64/tests/win32/password-dialog-check.exe; do
-  kh_wine "$exe"
+for check in password-dialog-check modify-pass-dialog-check; do
+  for dir in build/win32 build/win64; do
+    kh_wine "$dir/tests/win32/$check.exe"
+  done
 done
 
 step "every test on all three targets"
