@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <stdexcept>
 #include <string>
 
 #include "KeyholdApp.h"
@@ -133,6 +134,35 @@ TEST_F(ModifyPassDlgTest, DifferentTextsKeepTheDialogOpenWithTheMessage) {
     c.click(kDialogOk);
     EXPECT_EQ(c.result(), kDialogOk);
     EXPECT_EQ(plain(dialog.password), "secret");
+}
+
+// Controls whose secure edits fail when read, once armed.
+class FailingControls : public platform::MemoryDialogControls {
+public:
+    using MemoryDialogControls::MemoryDialogControls;
+    bool failing = false;
+    void secureText(int id, CSecureString& out) override {
+        if (failing) throw std::runtime_error("no memory for the copy");
+        MemoryDialogControls::secureText(id, out);
+    }
+};
+
+TEST_F(ModifyPassDlgTest, AStandardExceptionOnOkIsShownAndTheDialogStaysOpen) {
+    CModifyPassDlg dialog(true);
+    FailingControls c(dialog);
+    c.start();
+    c.type(kFirst, "pw");
+    c.type(kSecond, "pw");
+    c.failing = true;
+    ASSERT_TRUE(c.click(kDialogOk));
+    EXPECT_FALSE(c.ended());
+    ASSERT_EQ(messageBoxes.shown.size(), 1u);
+    EXPECT_EQ(messageBoxes.shown[0].text, "Exception: no memory for the copy");
+    EXPECT_EQ(messageBoxes.shown[0].caption, "Exception caught");
+    EXPECT_TRUE(dialog.password.isEmpty());
+    c.failing = false;
+    c.click(kDialogOk);
+    EXPECT_EQ(c.result(), kDialogOk);
 }
 
 TEST_F(ModifyPassDlgTest, PresetShowsInBothFields) {
