@@ -1,5 +1,10 @@
 #include "MasterPassword.h"
 
+#include <tinyxml.h>
+
+#include <mutex>
+#include <vector>
+
 #include "AutoType.h"
 #include "KeyholdApp.h"
 #include "Log.h"
@@ -148,15 +153,79 @@ bool DecryptTitle() {
     return changed;
 }
 
-void ReEncryptOne(const CSecureString& previous, std::string& field, const std::string& salt, std::string& newSalt) {
+namespace {
+
+// A stored field: its text and its salt.
+struct StoredField {
+    std::string* text;
+    std::string* salt;
+};
+
+// The fields of a node that hold ciphertext (a salt and a text), in the order
+// they are encrypted again. Whether a field is ciphertext is told by its own
+// salt, so that a partly encrypted entry (marked for encryption without a
+// password) moves to the new password too, and so do folder times that the
+// file holds encrypted.
+std::vector<StoredField> encryptedFields(tTreeNode& n) {
+    std::vector<StoredField> salted;
+    auto take = [&salted](std::string& text, std::string& salt) {
+        if (!salt.empty() && !text.empty()) salted.push_back(StoredField{&text, &salt});
+    };
+    if (n.isEntry()) {
+        take(n.encryptedTitle, n.titleSalt);
+        take(n.password, n.passwordSalt);
+        take(n.userName, n.userNameSalt);
+        take(n.notes, n.notesSalt);
+        take(n.url, n.urlSalt);
+        take(n.expireTimeText, n.expireTimeSalt);
+        take(n.creationTimeText, n.creationTimeSalt);
+        take(n.lastModTimeText, n.lastModTimeSalt);
+        take(n.lastAccessTimeText, n.lastAccessTimeSalt);
+    } else if (n.isFolder() || n.isBase()) {
+        take(n.creationTimeText, n.creationTimeSalt);
+    }
+    return salted;
+}
+
+// The new ciphertext of one field, computed before anything is changed.
+struct PlannedField {
+    tTreeNode* node;
+    StoredField field;
+    std::string text, salt;
+};
+
+void wipe(std::string& s) {
+    if (!s.empty()) secureWipe(&s[0], s.size());
+    s.clear();
+}
+
+// Puts the planned texts in place; afterwards the plan holds the ones replaced.
+void swapIn(std::vector<PlannedField>& plan) {
+    std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+    for (PlannedField& p : plan) {
+        p.field.text->swap(p.text);
+        p.field.salt->swap(p.salt);
+        if (p.node->isEntry()) p.node->encrypted = !p.node->passwordSalt.empty();
+    }
+}
+
+}  // namespace
+
+bool ReEncryptOne(const CSecureString& previous, std::string& field, const std::string& salt, std::string& newSalt) {
     KH_ENTER("ReEncryptOne");
     // Decrypted under the previous password directly: the process-wide master
     // password never holds the old one, not even for a moment.
     std::string plain;
-    security::decryptWith(previous, field, salt, plain);
-    security::encrypt(plain, field, newSalt);
-    std::fill(plain.begin(), plain.end(), '\0');
+    const bool ok = security::decryptChecked(previous, field, salt, plain) == 1;
+    if (ok) {
+        std::string cipher, fresh;
+        security::encrypt(plain, cipher, fresh);
+        field.swap(cipher);
+        newSalt.swap(fresh);
+    }
+    wipe(plain);
     KH_LEAVE("ReEncryptOne");
+    return ok;
 }
 
 int ReEncryptAll(const CSecureString& previous) {
@@ -166,29 +235,55 @@ int ReEncryptAll(const CSecureString& previous) {
         KH_LOG(eTroubleShoot, "Tree is empty!");
         return 0;
     }
-    auto again = [&previous](std::string& field, std::string& salt) {
-        std::string newSalt;
-        ReEncryptOne(previous, field, salt, newSalt);
-        salt = newSalt;
-    };
+    // Every new ciphertext first; the tree changes only once all of them exist.
+    std::vector<PlannedField> plan;
     for (TreePos p = tree.begin(); p != tree.end(); ++p) {
         tTreeNode& n = *p;
-        if (!n.isEntry() || !n.encrypted) continue;
-        KH_LOG(eRubbish, "Title: %s ", n.name.c_str());
-        again(n.encryptedTitle, n.titleSalt);
-        again(n.password, n.passwordSalt);
-        n.encrypted = !n.passwordSalt.empty();
-        if (!n.userName.empty()) again(n.userName, n.userNameSalt);
-        if (!n.notes.empty()) again(n.notes, n.notesSalt);
-        if (!n.url.empty()) again(n.url, n.urlSalt);
-        for (auto f : {std::make_pair(&n.expireTimeText, &n.expireTimeSalt),
-                       std::make_pair(&n.creationTimeText, &n.creationTimeSalt),
-                       std::make_pair(&n.lastModTimeText, &n.lastModTimeSalt),
-                       std::make_pair(&n.lastAccessTimeText, &n.lastAccessTimeSalt)}) {
-            if (!f.second->empty()) again(*f.first, *f.second);
+        std::vector<StoredField> fields = encryptedFields(n);
+        if (fields.empty()) continue;
+        if (n.isEntry()) KH_LOG(eRubbish, "Title: %s ", n.name.c_str());
+        for (const StoredField& f : fields) {
+            PlannedField planned{&n, f, *f.text, std::string()};
+            if (!ReEncryptOne(previous, planned.text, *f.salt, planned.salt)) {
+                KH_LOG(eError, "A field of node number %d does not decrypt under the previous master password; "
+                               "the store is left as it was",
+                       static_cast<int>(n.uniqueNumber));
+                return 0;
+            }
+            plan.push_back(std::move(planned));
         }
     }
-    xmlData().writeWholeXml();
+    swapIn(plan);
+    if (xmlData().writeWholeXml() != 1) {
+        // The file on disk is unchanged: the tree and the document go back to it.
+        swapIn(plan);
+        XmlData& xml = xmlData();
+        xml.rebuildDocumentFromTree();
+        if (xml.document() != nullptr && xml.document()->RootElement() != nullptr)
+            xml.document()->RootElement()->SetAttribute("masterkey", security::applySH1(previous));
+        KH_LOG(eError, "The store could not be saved under the new master password; it is left as it was");
+        return 0;
+    }
     KH_LEAVE("ReEncryptAll");
     return 1;
+}
+
+bool IsStorePassword(const CSecureString& candidate) {
+    if (!xmlData().checkMasterKey(candidate)) return false;
+    // A few fields are enough: under another password a field decrypts with
+    // valid padding about once in 256 times.
+    constexpr int kFieldsTried = 4;
+    int tried = 0;
+    std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+    PasswordTree& tree = passwordTree();
+    for (TreePos p = tree.begin(); p != tree.end() && tried < kFieldsTried; ++p) {
+        for (const StoredField& f : encryptedFields(*p)) {
+            std::string plain;
+            const bool ok = security::decryptChecked(candidate, *f.text, *f.salt, plain) == 1;
+            wipe(plain);
+            if (!ok) return false;
+            if (++tried == kFieldsTried) break;
+        }
+    }
+    return true;
 }

@@ -21,7 +21,19 @@ void lock();
 // text (or marks for encryption). True when it encrypted something.
 bool DecryptTitle();
 
-// Re-encrypts every encrypted entry under the current master password;
-// `previous` is the one its fields are encrypted under now. 0 for an empty tree.
+// Re-encrypts every encrypted field of the store under the current master
+// password; `previous` is the one they are encrypted under now. All or
+// nothing: 1 when every field was encrypted again and the store saved; 0 when
+// the tree is empty, when a field does not decrypt under `previous`, or when
+// the save failed. With 0 the tree, the store's document and the file are as
+// they were (the document carries the hash of `previous` again), and the
+// caller puts `previous` back as the master password.
 int ReEncryptAll(const CSecureString& previous);
-void ReEncryptOne(const CSecureString& previous, std::string& field, const std::string& salt, std::string& newSalt);
+// One field: false, with field and newSalt untouched, when it does not
+// decrypt under `previous`.
+bool ReEncryptOne(const CSecureString& previous, std::string& field, const std::string& salt, std::string& newSalt);
+
+// Whether `candidate` is the password the store is kept under now: the hash
+// the store's file holds is its hash, and the encrypted fields of the tree
+// decrypt under it. Usable while the store is marked for reading again.
+bool IsStorePassword(const CSecureString& candidate);

@@ -88,10 +88,13 @@ int encrypt(const std::string& plain, std::string& cipherOut, std::string& saltO
 
 namespace {
 
+// `failed`, when given, learns whether the decryption raised an error; the
+// output then holds only what was decrypted before it.
 int decryptUnder(const CSecureString* password, const std::string& cipher, const std::string& salt,
-                 std::string& plainOut) {
+                 std::string& plainOut, bool* failed = nullptr) {
     KH_ENTER("decrypt()");
     if (salt.empty()) return 0;
+    bool fault = true;
     std::string saltBytes = hexDecode(salt);
     KeyBuffer key(kKeyBytes);
     deriveKey(password, reinterpret_cast<const unsigned char*>(saltBytes.data()), saltBytes.size(), key);
@@ -102,6 +105,7 @@ int decryptUnder(const CSecureString* password, const std::string& cipher, const
                                new CryptoPP::StreamTransformationFilter(
                                    aes, new CryptoPP::StringSink(plain),
                                    CryptoPP::BlockPaddingSchemeDef::PKCS_PADDING));
+        fault = false;
     } catch (const CryptoPP::InvalidCiphertext&) {
         KH_LOG(eFatal, "InvalidCiphertext raised");
     } catch (const CryptoPP::InvalidDataFormat&) {
@@ -109,7 +113,8 @@ int decryptUnder(const CSecureString* password, const std::string& cipher, const
     } catch (const CryptoPP::Exception&) {
         KH_LOG(eFatal, "InvalidCiphertext raised");
     }
-    plainOut += plain;
+    if (failed != nullptr) *failed = fault;
+    if (failed == nullptr || !fault) plainOut += plain;
     std::fill(plain.begin(), plain.end(), '\0');
     return 1;
 }
@@ -149,6 +154,13 @@ int decrypt(const std::string& cipher, const std::string& salt, CSecureString& p
 int decryptWith(const CSecureString& password, const std::string& cipher, const std::string& salt,
                 std::string& plainOut) {
     return decryptUnder(&password, cipher, salt, plainOut);
+}
+
+int decryptChecked(const CSecureString& password, const std::string& cipher, const std::string& salt,
+                   std::string& plainOut) {
+    bool failed = true;
+    if (decryptUnder(&password, cipher, salt, plainOut, &failed) != 1) return 0;
+    return failed ? 0 : 1;
 }
 
 std::string applySH1(const CSecureString& password) {

@@ -34,6 +34,13 @@ int decrypt(const std::string& cipher, const std::string& salt, CSecureString& p
 int decryptWith(const CSecureString& password, const std::string& cipher, const std::string& salt,
                 std::string& plainOut);
 
+// Like decryptWith, but a decryption that fails says so: 1 with the decrypted
+// bytes appended to `plainOut`; 0 with `plainOut` untouched when the salt is
+// empty or the text does not decrypt under the password (not a whole number of
+// blocks, invalid padding: what a wrong password almost always gives).
+int decryptChecked(const CSecureString& password, const std::string& cipher, const std::string& salt,
+                   std::string& plainOut);
+
 // The 40-character uppercase SHA-1 hash of the password; "" when it is empty.
 std::string applySH1(const CSecureString& password);
 
