@@ -328,7 +328,8 @@ TEST_F(ExecuteE2ETest, ReloadedStoreIsChangedUnderTheEntrysOwnId) {
     EXPECT_EQ(std::count(top.begin(), top.end(), "Early"), 1);
     panel.send("open \"\\Mail\\Work\\Boss\"");
     answerViewModified(panel, false, "chief", "", "n", "");
-    EXPECT_TRUE(anyLineHas(panel.sync(), "FS_EXEC_OK"));
+    std::vector<std::string> out = panel.sync();
+    EXPECT_TRUE(anyLineHas(out, "FS_EXEC_OK")) << joinLines(out);
     std::unique_ptr<TiXmlElement> boss = element("4");
     ASSERT_NE(boss, nullptr);
     EXPECT_STREQ(boss->Attribute("name"), "Boss");
@@ -379,7 +380,8 @@ TEST_F(ExecuteE2ETest, PropertiesHandTheFilledInUrlToTheShell) {
                 if (c == '/') c = '\\';
             return w;
         };
-        std::string key = "HKCU\\Software\\Classes\\khrecord" + target.name;
+        // The machine's classes: wine looks up URL schemes there.
+        std::string key = "HKLM\\Software\\Classes\\khrecord" + target.name;
         std::string command = "\"" + windowsPath(recorder) + "\" \"" + windowsPath(record) + "\" \"%1\"";
         auto reg = [&](const std::string& args) {
             std::string line = "'" + target.wine + "' reg add " + args + " /f >/dev/null 2>&1";
