@@ -229,15 +229,37 @@ bool tTreeNode::hasSiblingWithSameName(const tTreeNode& node, TreePos parent) {
     return false;
 }
 
+namespace {
+
+// A stored time of another node, in the form this node keeps its times: an
+// encrypted node takes the ciphertext with its salt, a plain one the plain
+// text. A time text is never separated from its salt: without it the
+// ciphertext would read back as 1970.
+void carryTime(const std::string& fromText, const std::string& fromSalt, bool encrypted, std::string& text,
+               std::string& salt) {
+    if (fromSalt.empty() || encrypted) {
+        text = fromText;
+        salt = fromSalt;
+        if (encrypted && salt.empty()) security::encrypt(text, text, salt);
+        return;
+    }
+    std::string plain;
+    security::decrypt(fromText, fromSalt, plain);
+    text.swap(plain);
+    salt.clear();
+}
+
+}  // namespace
+
 void tTreeNode::copyFileInfo(const tTreeNode& from) {
     name = from.name;
     fileAttributes = from.fileAttributes;
     ftCreationTime = from.ftCreationTime;
     ftLastAccessTime = from.ftLastAccessTime;
     ftLastWriteTime = from.ftLastWriteTime;
-    creationTimeText = from.creationTimeText;
-    lastAccessTimeText = from.lastAccessTimeText;
-    lastModTimeText = from.lastModTimeText;
+    carryTime(from.creationTimeText, from.creationTimeSalt, encrypted, creationTimeText, creationTimeSalt);
+    carryTime(from.lastAccessTimeText, from.lastAccessTimeSalt, encrypted, lastAccessTimeText, lastAccessTimeSalt);
+    carryTime(from.lastModTimeText, from.lastModTimeSalt, encrypted, lastModTimeText, lastModTimeSalt);
     fileSizeHigh = from.fileSizeHigh;
     fileSizeLow = from.fileSizeLow;
     nodeType = from.nodeType;
