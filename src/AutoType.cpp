@@ -6,6 +6,7 @@
 #include "Log.h"
 #include "PluginSettings.h"
 #include "TreeNode.h"
+#include "security/SecureString.h"
 #include "security/Util.h"
 
 namespace {
@@ -294,7 +295,16 @@ std::string entryComment(const tTreeNode& entry) {
 
 void replaceAll(std::string& text, const std::string& find, const std::string& replacement) {
     if (find.empty()) return;
+    // The text may hold secrets (a filled-in URL, say): the result is made in
+    // one allocation that needs no growing, and the old text is wiped.
+    std::size_t occurrences = 0;
+    for (std::size_t at = 0; (at = text.find(find, at)) != std::string::npos; at += find.size()) ++occurrences;
+    if (occurrences == 0) {
+        KH_LOG(eInformation, "%s not found", find.c_str());
+        return;
+    }
     std::string out;
+    out.reserve(text.size() + occurrences * replacement.size());
     std::size_t from = 0;
     int count = 0;
     for (std::size_t at; (at = text.find(find, from)) != std::string::npos;) {
@@ -311,10 +321,12 @@ void replaceAll(std::string& text, const std::string& find, const std::string& r
         if (from >= text.size()) break;
     }
     if (count == 0) {
+        secureWipe(&out[0], out.size());
         KH_LOG(eInformation, "%s not found", find.c_str());
         return;
     }
     if (from < text.size()) out.append(text, from, std::string::npos);
     text.swap(out);
+    if (!out.empty()) secureWipe(&out[0], out.size());
     KH_LOG(eInformation, "Substituting %s: %d time(s)", find.c_str(), count);
 }

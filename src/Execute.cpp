@@ -97,7 +97,10 @@ int changeMasterPassword() {
     if (ReEncryptAll(dialog.oldPassword) != 0) return wfx::FS_EXEC_OK;
     // Nothing was written: the store keeps its master password.
     master = dialog.oldPassword;
-    message("The master password was not changed: the store could not be encrypted again.");
+    // A failed save has said why already.
+    if (xmlData().lastError().empty()) {
+        message("The master password was not changed: a field of the store does not decrypt under the current one.");
+    }
     return wfx::FS_EXEC_ERROR;
 }
 
