@@ -352,3 +352,51 @@ TEST_F(ExecuteTest, PathThatIsGoneOpensNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// Odd but valid input: the entry is stored and the store still loads.
+TEST_F(ExecuteTest, OddFieldsAreStoredAndTheStoreStillLoads) {
+    open();
+    struct Case {
+        std::string title, userName, notes;
+    } cases[] = {
+        {"<a & \"b\" 'c'>", "]]><x/>", "&amp; &#0; <!-- -->"},
+        {std::string(259, 't'), "", ""},
+        {"Big", "u", std::string(1 << 20, 'n') + "\r\nAuto-Type:{USERNAME}"},
+        {"Tab\there", "\x01\x7f", "\xc3\xa9\xe2\x82\xac"},
+    };
+    for (const Case& c : cases) {
+        dialogs.users.push_back([&c](platform::MemoryDialogControls& d) {
+            d.select(kGroup, "\\Money");
+            d.type(kTitle, c.title);
+            d.type(kUserName, c.userName);
+            d.type(kNotes, c.notes);
+            d.click(1);
+        });
+        EXPECT_EQ(ExecuteFile("\\New Entry", "open"), wfx::FS_EXEC_OK) << c.title.substr(0, 20);
+    }
+    std::vector<std::string> before = list("\\Money");
+    xmlData().resetInitialized();
+    willType("pw");
+    EXPECT_EQ(list("\\Money"), before);
+    EXPECT_EQ(before.size(), 2u + std::size(cases));
+}
+
+TEST_F(ExecuteTest, TitlesThatWouldBreakThePathAreRefused) {
+    open();
+    std::string before = files.content[store];
+    for (const char* title : {"a\\b", "a/b"}) {
+        dialogs.users.push_back([title](platform::MemoryDialogControls& d) {
+            d.select(kGroup, "\\Money");
+            d.type(kTitle, title);
+            d.click(1);   // refused: the dialog stays open
+            d.click(2);
+        });
+        EXPECT_EQ(ExecuteFile("\\New Entry", "open"), wfx::FS_EXEC_OK) << title;
+    }
+    EXPECT_EQ(files.content[store], before);
+    EXPECT_EQ(messageBoxes.shown.size(), 2u);
+}
+
+}  // namespace
