@@ -19,6 +19,34 @@ struct RunningDialog {
     bool started = false;  // onInit has returned
 };
 
+// The dialogs open on this thread, innermost last. A dialog opened from
+// another one (the entry password dialog from an entry dialog) belongs to
+// it, so that it is modal to it: the outer one cannot be clicked meanwhile.
+// Plain values only: a thread-local with a destructor would run it at the
+// end of a host thread, after the library may have been unloaded.
+constexpr int kMaxNested = 8;
+thread_local HWND t_open[kMaxNested];
+thread_local int t_openCount = 0;
+
+void remember(HWND dialog) {
+    if (t_openCount < kMaxNested) t_open[t_openCount++] = dialog;
+}
+
+void forget(HWND dialog) {
+    for (int i = 0; i < t_openCount; ++i) {
+        if (t_open[i] != dialog) continue;
+        for (int j = i + 1; j < t_openCount; ++j) t_open[j - 1] = t_open[j];
+        --t_openCount;
+        return;
+    }
+}
+
+// The innermost dialog still open on this thread, or null.
+HWND innermostOpen() {
+    while (t_openCount > 0 && !IsWindow(t_open[t_openCount - 1])) --t_openCount;
+    return t_openCount > 0 ? t_open[t_openCount - 1] : nullptr;
+}
+
 bool isSecureEdit(const tDialogTemplate& t, int id) {
     const tControlTemplate* c = t.find(id);
     return c != nullptr && c->kind == eControlKind::SecureEdit;
@@ -33,6 +61,11 @@ void onInitDialog(HWND dialog, RunningDialog& run) {
     const tDialogTemplate& t = run.logic.dialogTemplate();
     for (const tControlTemplate& c : t.controls) {
         if (c.kind == eControlKind::SecureEdit) win32::makeSecureEdit(GetDlgItem(dialog, c.id));
+        // Fields of any length: without this an edit takes only 32767
+        // characters from typing or from text inserted at the caret.
+        if (c.kind == eControlKind::Edit || c.kind == eControlKind::SecureEdit) {
+            SendDlgItemMessageA(dialog, c.id, EM_SETLIMITTEXT, 0, 0);
+        }
     }
     SetWindowTextA(dialog, t.title.c_str());
     run.logic.onInit(*run.controls);
@@ -71,6 +104,7 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     if (message == WM_INITDIALOG) {
         RunningDialog* run = reinterpret_cast<RunningDialog*>(lParam);
         SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        remember(dialog);
         win32::Win32DialogControls* controls = new win32::Win32DialogControls(dialog, run->logic.dialogTemplate());
         run->controls = controls;
         onInitDialog(dialog, *run);
@@ -89,6 +123,7 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             SetForegroundWindow(dialog);
             return TRUE;
         case WM_NCDESTROY:
+            forget(dialog);
             SetWindowLongPtrA(dialog, DWLP_USER, 0);
             delete run->controls;
             run->controls = nullptr;
@@ -103,9 +138,10 @@ public:
     int runModal(CDialogLogic& logic, void* parentWindow) override {
         RunningDialog run{logic};
         HINSTANCE instance = static_cast<HINSTANCE>(module().handle());
-        INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(logic.dialogTemplate().resourceId),
-                                         static_cast<HWND>(parentWindow), dialogProc,
-                                         reinterpret_cast<LPARAM>(&run));
+        HWND owner = innermostOpen();
+        if (owner == nullptr) owner = static_cast<HWND>(parentWindow);
+        INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(logic.dialogTemplate().resourceId), owner,
+                                         dialogProc, reinterpret_cast<LPARAM>(&run));
         delete run.controls;  // when the dialog never got as far as WM_NCDESTROY
         return result > 0 ? static_cast<int>(result) : 0;
     }
