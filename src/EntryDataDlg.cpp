@@ -75,6 +75,13 @@ const tDialogTemplate& CEntryDataDlg::resourceTemplate() {
 
 CEntryDataDlg::CEntryDataDlg(void* parentWindow) : m_parent(parentWindow) {}
 
+CEntryDataDlg::~CEntryDataDlg() {
+    // A plain entry's password is held as it is stored.
+    for (std::string* s : {&m_passwordText, &m_storedPassword}) {
+        if (!s->empty()) secureWipe(&(*s)[0], s->size());
+    }
+}
+
 int CEntryDataDlg::DoModal() { return platform::dialogs().runModal(*this, m_parent); }
 
 void CEntryDataDlg::SetNodeData(const tTreeNode& entry) {
@@ -262,6 +269,9 @@ std::string CEntryDataDlg::summary(IDialogControls& controls) const {
     url.text = controls.text(IDC_ENTRY_URL);
     password.text = controls.text(IDC_ENTRY_PASSWORD);  // asterisks unless revealed
     notes.text = controls.text(IDC_ENTRY_NOTES);
+    // Room for everything at once: a growing text would leave copies behind.
+    text.reserve(userName.text.size() + url.text.size() + password.text.size() + notes.text.size() +
+                 m_group.size() + m_title.size() + m_expiryDate.size() + 128);
     line(kGroupLabel, controls.text(IDC_ENTRY_GROUP));
     line(kTitleLabel, controls.text(IDC_ENTRY_TITLE));
     line(kUserNameLabel, userName.text);

@@ -12,6 +12,7 @@
 class CEntryDataDlg : public CDialogLogic {
 public:
     explicit CEntryDataDlg(void* parentWindow = nullptr);
+    ~CEntryDataDlg() override;
 
     // Fills the dialog from an entry.
     void SetNodeData(const tTreeNode& entry);
