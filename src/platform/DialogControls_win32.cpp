@@ -99,7 +99,7 @@ void Win32DialogControls::setReadOnly(int id, bool on) {
 
 void Win32DialogControls::insertAtCaret(int id, const std::string& text) {
     if (HWND control = hwnd(item(id))) {
-        SendMessageA(control, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+        SendMessageA(control, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));  // no undo
     }
 }
 

@@ -11,7 +11,11 @@ class Win32MessageBoxes : public MessageBoxes {
 public:
     MessageAnswer show(const std::string& text, const std::string& caption, MessageButtons buttons) override {
         UINT type = (buttons == MessageButtons::YesNo ? MB_YESNO : MB_OK) | MB_SETFOREGROUND;
-        int r = MessageBoxA(static_cast<HWND>(owner_.load()), text.c_str(), caption.c_str(), type);
+        // A box asked from one of our dialogs belongs to that dialog, so the
+        // dialog waits for it; otherwise it belongs to the host's window.
+        HWND owner = GetActiveWindow();
+        if (owner == nullptr) owner = static_cast<HWND>(owner_.load());
+        int r = MessageBoxA(owner, text.c_str(), caption.c_str(), type);
         switch (r) {
             case IDOK: return MessageAnswer::Ok;
             case IDYES: return MessageAnswer::Yes;
