@@ -94,7 +94,9 @@ int changeMasterPassword() {
     CPassWordDlg dialog(master, [](const CSecureString& candidate) { return xmlData().checkMasterKey(candidate); });
     dialog.setMode(1);
     if (dialog.DoModal(theApp().m_host.hostWindow) != kDialogOk) return wfx::FS_EXEC_ERROR;
-    if (ReEncryptAll(dialog.oldPassword) != 0) return wfx::FS_EXEC_OK;
+    // The fields are decrypted under the password the store had: it must be
+    // the store's own, or the change would write garbage.
+    if (IsStorePassword(dialog.oldPassword) && ReEncryptAll(dialog.oldPassword) != 0) return wfx::FS_EXEC_OK;
     // Nothing was written: the store keeps its master password.
     master = dialog.oldPassword;
     // A failed save has said why already.
