@@ -162,9 +162,12 @@ bool PanelSession::readLine(std::string& line, std::chrono::steady_clock::time_p
             m_all.push_back(line);
             return true;
         }
+        if (m_eof) return false;
         auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) return false;
-        int ms = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count());
+        // A deadline that has passed still gets one look at what is there.
+        int ms = now >= deadline
+                     ? 0
+                     : static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count());
         pollfd pfd{m_out, POLLIN, 0};
         int r = poll(&pfd, 1, ms);
         if (r < 0 && errno == EINTR) continue;
@@ -172,6 +175,7 @@ bool PanelSession::readLine(std::string& line, std::chrono::steady_clock::time_p
         char buf[4096];
         ssize_t n = read(m_out, buf, sizeof buf);
         if (n <= 0) {
+            m_eof = true;
             if (!m_pending.empty()) {
                 m_pending += '\n';
                 continue;
@@ -204,7 +208,7 @@ std::vector<std::string> PanelSession::sync() {
 }
 
 int PanelSession::waitForExit(std::chrono::steady_clock::time_point deadline) {
-    while (std::chrono::steady_clock::now() < deadline) {
+    for (;;) {
         int status = 0;
         pid_t r = waitpid(m_pid, &status, WNOHANG);
         if (r == m_pid) {
@@ -212,9 +216,9 @@ int PanelSession::waitForExit(std::chrono::steady_clock::time_point deadline) {
             m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             return m_status;
         }
+        if (std::chrono::steady_clock::now() >= deadline) return -1;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    return -1;
 }
 
 int PanelSession::quit(std::vector<std::string>* rest) {
@@ -222,10 +226,24 @@ int PanelSession::quit(std::vector<std::string>* rest) {
     close(m_in);
     m_in = -1;
     auto deadline = std::chrono::steady_clock::now() + m_target.timeout();
+    // The host's end is its exit, not the end of its output: under wine a
+    // process it started (the wine server, say) may hold the output open
+    // long after the host has gone.
     std::string line;
-    while (readLine(line, deadline)) {
+    int code = -1;
+    while (std::chrono::steady_clock::now() < deadline) {
+        auto slice = std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(100));
+        bool got = readLine(line, slice);
+        code = waitForExit(std::chrono::steady_clock::now());
+        if (code >= 0 || (!got && m_eof)) break;
     }
-    int code = waitForExit(deadline);
+    if (code >= 0) {
+        // What the host wrote before it ended is in the pipe already.
+        while (readLine(line, std::chrono::steady_clock::now())) {
+        }
+    } else {
+        code = waitForExit(deadline);
+    }
     if (rest != nullptr) rest->assign(m_all.begin() + static_cast<std::ptrdiff_t>(m_reported), m_all.end());
     m_reported = m_all.size();
     if (code < 0) throw std::runtime_error("the terminal host did not end; transcript:\n" + joinLines(m_all));

@@ -91,6 +91,7 @@ private:
     std::size_t m_reported = 0;
     int m_syncs = 0;
     bool m_exited = false;
+    bool m_eof = false;  // the host's output has ended
     int m_status = 0;
 };
 
