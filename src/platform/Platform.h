@@ -19,6 +19,7 @@ class Threads;
 class LogFiles;
 class Process;
 class Shell;
+class KeyInput;
 
 struct Services {
     Module* module = nullptr;
@@ -34,6 +35,7 @@ struct Services {
     LogFiles* logFiles = nullptr;
     Process* process = nullptr;
     Shell* shell = nullptr;
+    KeyInput* keyInput = nullptr;
 };
 
 // The services in use. Starts with the native implementations of the build.
@@ -55,6 +57,7 @@ inline Threads& threads() { return *services().threads; }
 inline LogFiles& logFiles() { return *services().logFiles; }
 inline Process& process() { return *services().process; }
 inline Shell& shell() { return *services().shell; }
+inline KeyInput& keyInput() { return *services().keyInput; }
 
 // Separator of file-system paths on this platform.
 #if defined(_WIN32)

@@ -16,6 +16,7 @@ Threads* nativeThreads();
 LogFiles* nativeLogFiles();
 Process* nativeProcess();
 Shell* nativeShell();
+KeyInput* nativeKeyInput();
 
 Services nativeServices() {
     Services s;
@@ -32,6 +33,7 @@ Services nativeServices() {
     s.logFiles = nativeLogFiles();
     s.process = nativeProcess();
     s.shell = nativeShell();
+    s.keyInput = nativeKeyInput();
     return s;
 }
 

@@ -8,6 +8,7 @@
 #include "platform/Environment_memory.h"
 #include "platform/Files_memory.h"
 #include "platform/Icons_memory.h"
+#include "platform/KeyInput_memory.h"
 #include "platform/LastError_memory.h"
 #include "platform/LogFiles_memory.h"
 #include "platform/MessageBoxes_memory.h"
@@ -33,6 +34,7 @@ struct MemoryServices {
     MemoryLogFiles logFiles;
     MemoryProcess process;
     MemoryShell shell;
+    MemoryKeyInput keyInput;
 
     void install() {
         Services& s = services();
@@ -49,6 +51,7 @@ struct MemoryServices {
         s.logFiles = &logFiles;
         s.process = &process;
         s.shell = &shell;
+        s.keyInput = &keyInput;
     }
 };
 
