@@ -12,8 +12,10 @@
 constexpr int kDialogOk = 1;
 constexpr int kDialogCancel = 2;
 
-// Notifications handed to CDialogLogic::onCommand.
-enum eControlNotification { eClicked = 0, eChanged = 1 };
+// Notifications handed to CDialogLogic::onCommand: a button click, a change
+// of an edit or of a list's selection, a double click on a list item (the
+// item is selected by then).
+enum eControlNotification { eClicked = 0, eChanged = 1, eDoubleClicked = 2 };
 
 enum class eControlKind { Static, Edit, SecureEdit, Button, ListBox, ComboBox, CheckBox };
 
@@ -60,6 +62,11 @@ public:
     virtual void setReadOnly(int id, bool on) = 0;
     virtual void insertAtCaret(int id, const std::string& text) = 0;
     virtual void setListItems(int id, const std::vector<std::string>& items) = 0;
+    // List boxes: the items with a tool tip each (toolTips[i] belongs to
+    // items[i] and stays with it when a sorted list moves it), shown while
+    // the mouse rests on the item. Other lists take the items only.
+    virtual void setListItems(int id, const std::vector<std::string>& items,
+                              const std::vector<std::string>& toolTips) = 0;
     // Drop-down lists and list boxes: select the item with this text (false
     // when there is none) or at this index (-1 selects nothing); the text of
     // the selected item, empty when nothing is selected.

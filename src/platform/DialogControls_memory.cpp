@@ -80,6 +80,14 @@ bool MemoryDialogControls::select(int id, const std::string& item) {
     return true;
 }
 
+bool MemoryDialogControls::doubleClick(int id, const std::string& item) {
+    Control& c = at(id);
+    if (!c.visible || !c.enabled || m_ended) return false;
+    if (!selectItem(id, item)) return false;
+    m_logic.onCommand(*this, id, eDoubleClicked);
+    return true;
+}
+
 std::string MemoryDialogControls::shown(int id) const {
     const Control& c = control(id);
     if (c.tpl.kind == eControlKind::SecureEdit) {
@@ -124,8 +132,44 @@ void MemoryDialogControls::insertAtCaret(int id, const std::string& text) { at(i
 void MemoryDialogControls::setListItems(int id, const std::vector<std::string>& items) {
     Control& c = at(id);
     c.items = items;
+    c.itemToolTips.clear();
     if (c.tpl.sorted) std::stable_sort(c.items.begin(), c.items.end(), caseless);
     c.selected = -1;
+}
+
+void MemoryDialogControls::setListItems(int id, const std::vector<std::string>& items,
+                                        const std::vector<std::string>& toolTips) {
+    Control& c = at(id);
+    if (c.tpl.kind != eControlKind::ListBox) {
+        setListItems(id, items);
+        return;
+    }
+    // Each tool tip goes where its item goes.
+    std::vector<std::pair<std::string, std::string>> pairs;
+    pairs.reserve(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        pairs.emplace_back(items[i], i < toolTips.size() ? toolTips[i] : std::string());
+    }
+    if (c.tpl.sorted) {
+        std::stable_sort(pairs.begin(), pairs.end(),
+                         [](const std::pair<std::string, std::string>& a,
+                            const std::pair<std::string, std::string>& b) { return caseless(a.first, b.first); });
+    }
+    c.items.clear();
+    c.itemToolTips.clear();
+    for (std::pair<std::string, std::string>& p : pairs) {
+        c.items.push_back(std::move(p.first));
+        c.itemToolTips.push_back(std::move(p.second));
+    }
+    c.selected = -1;
+}
+
+std::string MemoryDialogControls::itemToolTip(int id, const std::string& item) const {
+    const Control& c = control(id);
+    for (std::size_t i = 0; i < c.items.size() && i < c.itemToolTips.size(); ++i) {
+        if (c.items[i] == item) return c.itemToolTips[i];
+    }
+    return std::string();
 }
 
 bool MemoryDialogControls::selectItem(int id, const std::string& text) {

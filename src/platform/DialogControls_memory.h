@@ -21,6 +21,7 @@ public:
         bool checked = false;
         bool secureMode = true;  // secure edits only
         std::vector<std::string> items;
+        std::vector<std::string> itemToolTips;  // one for each item, or none at all
         int selected = -1;
         std::string toolTip;
     };
@@ -36,6 +37,13 @@ public:
     int result() const { return m_result; }
     const Control& control(int id) const;
     bool select(int id, const std::string& item);   // picks an item of a drop-down list
+    // Double-clicks the list item with exactly this text: selects it, then
+    // tells the dialog; false when the list is hidden or disabled or has no
+    // such item.
+    bool doubleClick(int id, const std::string& item);
+    // The tool tip of the list item with exactly this text; empty when the
+    // item has none or there is no such item.
+    std::string itemToolTip(int id, const std::string& item) const;
     const std::string& title() const { return m_title; }
     int width() const { return m_cx; }
     int height() const { return m_cy; }
@@ -55,6 +63,8 @@ public:
     void setReadOnly(int id, bool on) override;
     void insertAtCaret(int id, const std::string& text) override;
     void setListItems(int id, const std::vector<std::string>& items) override;
+    void setListItems(int id, const std::vector<std::string>& items,
+                      const std::vector<std::string>& toolTips) override;
     bool selectItem(int id, const std::string& text) override;
     void selectIndex(int id, int index) override;
     std::string selectedItem(int id) override;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/SecureEdit_win32.h"
+#include "platform/TTListBox_win32.h"
 #include "security/SecureEditEx.h"
 
 namespace platform {
@@ -111,6 +112,24 @@ void Win32DialogControls::setListItems(int id, const std::vector<std::string>& i
     SendMessageA(control, combo ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
     for (const std::string& s : items) {
         SendMessageA(control, combo ? CB_ADDSTRING : LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s.c_str()));
+    }
+}
+
+void Win32DialogControls::setListItems(int id, const std::vector<std::string>& items,
+                                       const std::vector<std::string>& toolTips) {
+    HWND control = hwnd(item(id));
+    if (control == nullptr) return;
+    CTTListBox* list = kind(id) == eControlKind::ListBox ? CTTListBox::attach(control) : nullptr;
+    if (list == nullptr) {
+        setListItems(id, items);
+        return;
+    }
+    // The texts are made for showing as they are.
+    list->setTextCallback([](int, std::uintptr_t data) { return CTTListBox::toolTipOf(data); },
+                          CTTListBox::eNearCursor);
+    SendMessageA(control, LB_RESETCONTENT, 0, 0);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        list->addString(items[i], i < toolTips.size() ? toolTips[i] : std::string());
     }
 }
 

@@ -89,6 +89,14 @@ private:
             const MemoryDialogControls::Control& c = m_controls.control(id);
             std::string answer = m_controls.selectedItem(id);
             if (!m_request(wfx::RT_Other, m_controls.title(), label, answer)) return false;
+            // The item written exactly as answered, else the first one that
+            // differs in case only: a list may hold both "abc" and "ABC".
+            for (const std::string& item : c.items) {
+                if (item == answer) {
+                    m_controls.select(id, item);
+                    return true;
+                }
+            }
             for (const std::string& item : c.items) {
                 if (sameCaseless(item, answer)) {
                     m_controls.select(id, item);

@@ -93,6 +93,8 @@ void onCommand(HWND dialog, RunningDialog& run, int id, UINT code, HWND control)
     eControlKind kind = kindOf(t, id);
     if ((kind == eControlKind::Edit || kind == eControlKind::SecureEdit) && code == EN_CHANGE) {
         run.logic.onCommand(*run.controls, id, eChanged);
+    } else if (kind == eControlKind::ListBox && code == LBN_DBLCLK) {
+        run.logic.onCommand(*run.controls, id, eDoubleClicked);
     } else if ((kind == eControlKind::Button || kind == eControlKind::CheckBox) && code == BN_CLICKED) {
         // Enter presses the default button even when it is disabled; a user cannot.
         HWND button = GetDlgItem(dialog, id);

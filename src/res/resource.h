@@ -22,7 +22,7 @@
 #define IDI_UNLOCK              3017    /* "UnLock Keyhold": open padlock */
 #define IDI_LOCK                3018    /* "Lock Keyhold": closed padlock */
 
-/* 3019 is free. */
+/* 3019 is no icon: it is the matched-entries dialog (below). */
 
 #define IDI_AUTOTYPE_OFF        3020    /* default auto-type window off: keyboard, grey dot */
 #define IDI_NEW_ENTRY           3021    /* "New Entry" and "[New Entry]": key with plus */
@@ -84,5 +84,12 @@
 #define IDC_INSERT_DELAY            3044    /* D: "{DELAY X}" */
 #define IDC_INSERT_SPACE            3045    /* S: "{SPACE}" */
 #define IDC_INSERT_ENTER            3046    /* E: "~" */
+
+/*
+ * The chooser of the entries matching a window ("Possible entries"). A unit
+ * test compares the dialog in keyhold.rc with CEntriesMatched::resourceTemplate().
+ */
+#define IDD_ENTRIES_MATCHED         3019    /* "Possible entries" */
+#define IDC_MATCHED_LIST            3035    /* the titles, sorted, with the notes as tool tips */
 
 #endif /* KEYHOLD_RES_RESOURCE_H */
