@@ -1,8 +1,10 @@
 #include "Commands.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <ostream>
+#include <thread>
 
 #include "Arguments.h"
 #include "Format.h"
@@ -39,6 +41,7 @@ const Command kCommands[] = {
     {"col", "col NAME                    show every content field of an item"},
     {"icon", "icon NAME [small|big] [background]  extract the item's icon"},
     {"echo", "echo TEXT                   print the text (scripts use it to mark their place)"},
+    {"wait", "wait SECONDS                do nothing for a while (the plug-in's own threads go on)"},
     {"help", "help                        this list"},
     {"quit", "quit                        unload the plug-in and leave"},
 };
@@ -177,6 +180,7 @@ bool Session::run(const std::string& line) {
     else if (command == "col") { if (need(1, "col NAME")) col(args[1]); }
     else if (command == "icon") { if (need(1, "icon NAME [small|big] [background]")) icon(args); }
     else if (command == "echo") echo(line);
+    else if (command == "wait") { if (need(1, "wait SECONDS")) wait(args[1]); }
     else if (command == "help") help();
     else out_ << "unknown command: " << command << " (try help)\n";
     return true;
@@ -186,6 +190,23 @@ void Session::echo(const std::string& line) {
     std::string::size_type start = line.find("echo") + 4;
     while (start < line.size() && (line[start] == ' ' || line[start] == '\t')) ++start;
     out_ << line.substr(start < line.size() ? start : line.size()) << "\n";
+}
+
+void Session::wait(const std::string& seconds) {
+    char* end = nullptr;
+    const double s = std::strtod(seconds.c_str(), &end);
+    if (end == seconds.c_str() || *end != '\0' || !(s >= 0) || s > 600) {
+        out_ << "wait: give 0 to 600 seconds\n";
+        return;
+    }
+    // While the host waits, dialogs of the plug-in's own threads are answered
+    // from the script lines after this one.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long long>(s * 1000));
+    while (std::chrono::steady_clock::now() < until) {
+        mainwindow::pump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    out_ << "waited\n";
 }
 
 void Session::ls(const std::vector<std::string>& args) {

@@ -51,6 +51,7 @@ private:
     void icon(const std::vector<std::string>& args);
     void help();
     void echo(const std::string& line);
+    void wait(const std::string& seconds);
 
     const PluginExports& fn_;
     Answerer& answerer_;

@@ -6,7 +6,7 @@
 //   "> click ID"                 press the button with that control id
 //   "> set ID TEXT"              put TEXT into the control with that id
 //   "> type ID TEXT"             type TEXT into that control, key by key
-//   "> select ID TEXT"           pick the item TEXT of that drop-down list
+//   "> select ID TEXT"           pick the item TEXT of that drop-down list or list box
 // "set", "type" and "select" leave the dialog open for the next answer line. A dialog
 // with no answer line waiting is reported and cancelled, so a script never
 // hangs. Elsewhere the driver does nothing: requests come through the

@@ -119,11 +119,13 @@ void answer(HWND dialog, ScriptLines& script, std::ostream& out) {
         }
         if (parseControlAnswer(a.text, "select", id, rest)) {
             HWND list = GetDlgItem(dialog, id);
-            LRESULT at = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+            const bool combo = classOf(list) == "ComboBox";
+            LRESULT at = SendMessageA(list, combo ? CB_FINDSTRINGEXACT : LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                       reinterpret_cast<LPARAM>(rest.c_str()));
             if (at >= 0) {
-                SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
-                SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+                SendMessageA(list, combo ? CB_SETCURSEL : LB_SETCURSEL, static_cast<WPARAM>(at), 0);
+                SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, combo ? CBN_SELCHANGE : LBN_SELCHANGE),
+                             reinterpret_cast<LPARAM>(list));
                 out << "selected " << id << "\n";
             } else {
                 out << "no item \"" << escapeText(rest) << "\" in " << id << "\n";
