@@ -8,6 +8,7 @@
 #include "LockThread.h"
 #include "LockTimer.h"
 #include "Log.h"
+#include "hkhandler/KeyholdHK.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/MessageBoxes.h"
@@ -70,6 +71,7 @@ int CKeyholdApp::ExitInstance() {
 }
 
 void CKeyholdApp::stopThreads() {
+    keyholdHotKey().stopHandler();
     shutdownAutolock();
     stopFileLoggerThreads();
 }
@@ -108,6 +110,7 @@ int CKeyholdApp::fsInit(int pluginNr, wfx::tProgressProc progress, wfx::tLogProc
     KH_LOG(eRubbish, "Leaving FsInit(PluginNr:%d)", pluginNr);
 
     setupAutolock();
+    keyholdHotKey().setHotKey(settings().m_hotKey->GetValue());
     return 0;
 }
 

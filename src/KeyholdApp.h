@@ -43,6 +43,32 @@ struct tHostConnection {
     void* moduleHandle = nullptr;
 };
 
+// A text shared by two threads: every read and every write holds its lock.
+// Reads as a std::string and takes one by assignment.
+class CGuardedText {
+public:
+    CGuardedText() = default;
+    CGuardedText(const CGuardedText&) = delete;
+    CGuardedText& operator=(const CGuardedText&) = delete;
+    CGuardedText& operator=(const std::string& text) {
+        set(text);
+        return *this;
+    }
+    operator std::string() const { return get(); }
+    std::string get() const {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_text;
+    }
+    void set(const std::string& text) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_text = text;
+    }
+
+private:
+    mutable std::mutex m_lock;
+    std::string m_text;
+};
+
 class CKeyholdApp {
 public:
     CKeyholdApp();
@@ -55,13 +81,21 @@ public:
 
     int fsInit(int pluginNr, wfx::tProgressProc progress, wfx::tLogProc log, wfx::tRequestProc request);
     // Ends the plug-in's own threads while the host still has us loaded
-    // (threads cannot be waited for once the system is unloading us).
+    // (threads cannot be waited for once the system is unloading us): the
+    // hot-key thread first (its dispatch restarts the autolock countdown),
+    // then the autolock thread and the logger's. A later FsInit starts them
+    // again.
     void stopThreads();
 
     // Members, in order
     std::string m_dataFileName;
     tKeyholdOptions m_options;
-    std::string m_lastWindowTitle;
+    // The lower-cased title of the window in which the hot key was last
+    // pressed: written by the hot-key thread, read by the entry dialogs on
+    // the host's thread.
+    CGuardedText m_lastWindowTitle;
+    std::string lastWindowTitle() const { return m_lastWindowTitle.get(); }
+    void setLastWindowTitle(const std::string& title) { m_lastWindowTitle.set(title); }
     CSecureString m_masterPassword;
     std::unique_ptr<CLockThread> m_lockThread;
     std::unique_ptr<CLockTimer> m_lockTimer;

@@ -19,6 +19,7 @@ class Threads;
 class LogFiles;
 class Process;
 class Shell;
+class HotKeys;
 class KeyInput;
 
 struct Services {
@@ -35,6 +36,7 @@ struct Services {
     LogFiles* logFiles = nullptr;
     Process* process = nullptr;
     Shell* shell = nullptr;
+    HotKeys* hotKeys = nullptr;
     KeyInput* keyInput = nullptr;
 };
 
@@ -57,6 +59,7 @@ inline Threads& threads() { return *services().threads; }
 inline LogFiles& logFiles() { return *services().logFiles; }
 inline Process& process() { return *services().process; }
 inline Shell& shell() { return *services().shell; }
+inline HotKeys& hotKeys() { return *services().hotKeys; }
 inline KeyInput& keyInput() { return *services().keyInput; }
 
 // Separator of file-system paths on this platform.

@@ -16,6 +16,7 @@ Threads* nativeThreads();
 LogFiles* nativeLogFiles();
 Process* nativeProcess();
 Shell* nativeShell();
+HotKeys* nativeHotKeys();
 KeyInput* nativeKeyInput();
 
 Services nativeServices() {
@@ -33,6 +34,7 @@ Services nativeServices() {
     s.logFiles = nativeLogFiles();
     s.process = nativeProcess();
     s.shell = nativeShell();
+    s.hotKeys = nativeHotKeys();
     s.keyInput = nativeKeyInput();
     return s;
 }

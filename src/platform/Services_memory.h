@@ -7,6 +7,7 @@
 #include "platform/Dialogs_memory.h"
 #include "platform/Environment_memory.h"
 #include "platform/Files_memory.h"
+#include "platform/HotKeys_memory.h"
 #include "platform/Icons_memory.h"
 #include "platform/KeyInput_memory.h"
 #include "platform/LastError_memory.h"
@@ -34,6 +35,7 @@ struct MemoryServices {
     MemoryLogFiles logFiles;
     MemoryProcess process;
     MemoryShell shell;
+    MemoryHotKeys hotKeys;
     MemoryKeyInput keyInput;
 
     void install() {
@@ -51,6 +53,8 @@ struct MemoryServices {
         s.logFiles = &logFiles;
         s.process = &process;
         s.shell = &shell;
+        s.hotKeys = &hotKeys;
+        hotKeys.desktop = &desktop;
         s.keyInput = &keyInput;
     }
 };

@@ -1,0 +1,134 @@
+#include "AutoTypeDispatch.h"
+
+#include <cctype>
+#include <map>
+#include <string>
+
+#include "AutoType.h"
+#include "Autolock.h"
+#include "DialogControls.h"
+#include "EntriesMatched.h"
+#include "KeyholdApp.h"
+#include "Log.h"
+#include "MasterPassword.h"
+#include "SendKeys/SendKeys.h"
+#include "hkhandler/KeyholdHK.h"
+#include "platform/Desktop.h"
+#include "platform/HotKeys.h"
+#include "platform/Platform.h"
+#include "security/SecureString.h"
+
+namespace {
+
+using Matches = std::map<std::string, AutoTypeInfo>;
+
+void wipe(std::string& text) {
+    if (!text.empty()) secureWipe(&text[0], text.size());
+    text.clear();
+}
+
+// The matches of one dispatch. Their key sequences hold user names and
+// passwords in plain text: wiped when the dispatch ends.
+struct tWipedMatches {
+    Matches entries;
+    tWipedMatches() = default;
+    tWipedMatches(const tWipedMatches&) = delete;
+    tWipedMatches& operator=(const tWipedMatches&) = delete;
+    ~tWipedMatches() {
+        for (auto& e : entries) {
+            wipe(e.second.keySequence);
+            wipe(e.second.notesText);
+        }
+    }
+};
+
+// Locked after it was opened. Before the first listing has opened the store
+// the positions all stand at the tree's end, which reads as locked too; but
+// there is nothing to unlock then (the tree is empty).
+bool storeLocked() {
+    tNavigationState& nav = navigation();
+    std::lock_guard<std::recursive_mutex> guard(nav.mutex);
+    return nav.databaseLoaded && nav.isLocked();
+}
+
+bool treeEmpty() {
+    std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+    return passwordTree().empty();
+}
+
+// Every entry of the tree that may be typed into the window, by title; of
+// entries titled alike the later one counts. Holds the store's guard, so the
+// host's thread cannot change the tree meanwhile.
+void collectMatches(const std::string& lowerTitle, Matches& matches) {
+    std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+    PasswordTree& tree = passwordTree();
+    for (TreePos p = tree.begin(); p != tree.end(); ++p) {
+        if (!p->isEntry() || !matchesWindow(*p, lowerTitle)) continue;
+        AutoTypeInfo info = autoTypeInfo(*p);
+        AutoTypeInfo& slot = matches[p->name];
+        wipe(slot.keySequence);
+        wipe(slot.notesText);
+        slot = std::move(info);
+    }
+}
+
+// Types the sequence into the window the hot key was pressed in.
+void typeInto(void* window, const std::string& lowerTitle, const std::string& sequence) {
+    if (window != nullptr && platform::desktop().foregroundWindow() != window) {
+        KH_LOG(eRubbish, "Activating window %s", lowerTitle.c_str());
+        if (!platform::hotKeys().bringToFront(window))
+            KH_LOG(eInformation, "The window could not be brought to the front");
+    }
+    KH_LOG(eRubbish, "Sending string (%d characters)", static_cast<int>(sequence.size()));
+    sendKeysEngine().sendKeys(sequence, false);
+}
+
+}  // namespace
+
+void onHotKey(std::uint32_t) {
+    KH_ENTER("onHotKey");
+    // The countdown stops here, stays stopped while the dialogs below are
+    // open, and runs again from the full time-out on every way out (when
+    // the store is unlocked by then).
+    CStoreActivity activity;
+
+    if (!keyholdHotKey().waitForKeysReleased()) {
+        KH_LOG(eWarning, "The hot key's keys are still held: nothing is typed");
+        return;
+    }
+    platform::Desktop& desktop = platform::desktop();
+    void* window = desktop.foregroundWindow();
+    std::string title = desktop.windowTitle(window, kMaxWindowTitle + 1);
+    if (title.size() > kMaxWindowTitle) title.resize(kMaxWindowTitle);
+
+    if (storeLocked()) {
+        KH_LOG(eInformation, "In Unlock Branch");
+        if (!unlock()) {
+            RefreshHostPanel();
+            return;
+        }
+    }
+
+    for (char& c : title) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    KH_LOG(eRubbish, "Active window title is %s", title.c_str());
+    theApp().setLastWindowTitle(title);
+
+    if (treeEmpty()) {
+        KH_LOG(eTroubleShoot, "Tree is empty!");
+        return;
+    }
+
+    tWipedMatches matches;
+    collectMatches(title, matches.entries);
+    if (matches.entries.size() == 1) {
+        typeInto(window, title, matches.entries.begin()->second.keySequence);
+    } else if (matches.entries.size() > 1) {
+        KH_LOG(eInformation, "More than 1 match found");
+        CEntriesMatched chooser(matches.entries, nullptr);
+        if (chooser.DoModal() == kDialogOk) {
+            auto chosen = matches.entries.find(chooser.m_selectedTitle);
+            if (chosen != matches.entries.end()) typeInto(window, title, chosen->second.keySequence);
+        }
+    }
+    KH_LEAVE("onHotKey");
+}

@@ -1,0 +1,276 @@
+// The auto-type dispatch behind the global hot key: the hot key pressed in a
+// window of another program types the entry that matches the window, asks
+// which one when several do, asks for the master password first when the
+// store is locked, and restarts the autolock countdown. What is typed is read
+// back from the key events the in-memory keyboard received.
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "AutoTypeDispatch.h"
+#include "LockTimer.h"
+#include "RenameMoveCopy.h"
+#include "StoreChanges.h"
+#include "StoreFixture.h"
+#include "hkhandler/HotkeyHandler.h"
+#include "hkhandler/KeyholdHK.h"
+#include "res/resource.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using platform::MemoryKeyInput;
+
+constexpr unsigned kCtrlShift = kModControl | kModShift;
+constexpr unsigned kQ = 0x51;
+
+void* const kBrowser = reinterpret_cast<void*>(0x900);
+void* const kHostWindow = reinterpret_cast<void*>(0x77);
+
+// An entry of the store file, its fields in plain text.
+std::string entryXml(const std::string& title, int id, const std::string& user, const std::string& password,
+                     const std::string& notes) {
+    return "<file name=\"" + title + "\" id=\"" + std::to_string(id) + "\"><username>" + user +
+           "</username><password>" + password + "</password><notes>" + notes + "</notes></file>";
+}
+
+class AutoTypeDispatchTest : public StoreFixture {
+protected:
+    void SetUp() override {
+        StoreFixture::SetUp();
+        desktop.active = kHostWindow;  // the host window, taken by FsInit
+        desktop.foreground = kBrowser;
+        desktop.titles[kBrowser] = "Bank Login - Web Browser";
+    }
+    void TearDown() override {
+        StoreFixture::TearDown();
+        CKeyholdHK::setKeyReleaseWaitForTesting(CKeyholdHK::kKeyReleaseWait);
+        theApp().setLastWindowTitle("");
+    }
+    // Starts the plug-in over a store with these entries in the folder Web and opens it.
+    void open(const std::string& entries) {
+        files.content[store] = "<?xml version=\"1.0\" ?>\n<pswd basename=\"B\" id=\"1\" masterkey=\"" +
+                               hashOf("pw") + "\"><folder name=\"Web\" id=\"2\">" + entries + "</folder></pswd>";
+        start();
+        willType("pw");
+        list("\\");
+        ASSERT_TRUE(navigation().databaseLoaded);
+        dialogs.opened.clear();
+        theApp().m_lockTimer->stopTimer();
+    }
+    bool press() { return hotKeys.press(kCtrlShift, kQ); }
+    bool locked() {
+        std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+        return navigation().isLocked();
+    }
+    bool countdownRuns() { return theApp().m_lockTimer->isStarted(); }
+    // What the key events typed: characters as themselves, Tab and Enter as
+    // \t and \n, a key typed with Ctrl or Alt held as <^x> or <%x>.
+    std::string typed() const {
+        std::string out;
+        bool shift = false, ctrl = false, alt = false;
+        for (const MemoryKeyInput::Call& e : keyInput.keyEvents()) {
+            const bool down = (e.flags & platform::kKeyUp) == 0;
+            switch (e.vk) {
+                case 0x10: shift = down; continue;
+                case 0x11: ctrl = down; continue;
+                case 0x12: alt = down; continue;
+                default: break;
+            }
+            if (!down) continue;
+            std::string key = e.vk == 0x09 ? "\t" : e.vk == 0x0D ? "\n" : std::string(1, keyInput.characterFor(e.vk, shift));
+            if (ctrl || alt) key = std::string("<") + (ctrl ? "^" : "") + (alt ? "%" : "") + key + ">";
+            out += key;
+        }
+        return out;
+    }
+    bool logHolds(const std::string& needle) {
+        std::lock_guard<std::mutex> guard(log.mutex);
+        for (const auto& l : log.lines)
+            if (l.message.find(needle) != std::string::npos) return true;
+        return false;
+    }
+    // Answers the chooser: picks the item, then OK; or Cancel when `item` is empty.
+    void willChoose(const std::string& item, std::vector<std::string>* shown = nullptr) {
+        dialogs.users.push_back([item, shown](platform::MemoryDialogControls& c) {
+            if (shown) *shown = c.control(IDC_MATCHED_LIST).items;
+            if (item.empty()) {
+                c.click(kDialogCancel);
+                return;
+            }
+            c.select(IDC_MATCHED_LIST, item);
+            c.click(kDialogOk);
+        });
+    }
+};
+
+const std::string kBank = entryXml("Bank", 3, "alice", "S3cret!", "Auto-Type-Window:*Web Browser");
+const std::string kShop = entryXml("Shop", 4, "bob", "shop-pw", "Auto-Type-Window:*Shop Window");
+
+TEST_F(AutoTypeDispatchTest, TheOneMatchingEntryIsTypedIntoTheWindow) {
+    open(kBank + kShop);
+    ASSERT_TRUE(press());
+    EXPECT_EQ(typed(), "alice\tS3cret!\n");
+    EXPECT_TRUE(dialogs.opened.empty());
+    EXPECT_TRUE(keyInput.down.empty());  // nothing left held
+    EXPECT_EQ(theApp().lastWindowTitle(), "bank login - web browser");
+    EXPECT_TRUE(countdownRuns());
+    // The window is still in front: nothing to bring there.
+    EXPECT_TRUE(hotKeys.broughtToFront().empty());
+    EXPECT_TRUE(logHolds("Sending string ("));
+    EXPECT_FALSE(logHolds("S3cret"));
+    EXPECT_FALSE(logHolds("alice"));
+}
+
+TEST_F(AutoTypeDispatchTest, AnEntryWithoutPatternsMatchesByItsTitleAndTypesItsOwnSequence) {
+    open(entryXml("Bank Login", 3, "carol", "x", "Auto-Type:{USERNAME}{TAB}{TAB}{PASSWORD}{ENTER}"));
+    ASSERT_TRUE(press());
+    EXPECT_EQ(typed(), "carol\t\tx\n");
+}
+
+TEST_F(AutoTypeDispatchTest, SeveralMatchesAskTheChooserAndOnlyTheChosenEntryIsTyped) {
+    open(kBank + entryXml("Brokerage", 5, "dave", "b-pw", "Auto-Type-Window:bank login*") + kShop);
+    std::vector<std::string> shown;
+    willChoose("Brokerage", &shown);
+    ASSERT_TRUE(press());
+    EXPECT_EQ(dialogs.opened, std::vector<int>{IDD_ENTRIES_MATCHED});
+    EXPECT_EQ(shown, (std::vector<std::string>{"Bank", "Brokerage"}));
+    EXPECT_EQ(typed(), "dave\tb-pw\n");
+    EXPECT_TRUE(countdownRuns());
+}
+
+TEST_F(AutoTypeDispatchTest, CancellingTheChooserTypesNothing) {
+    open(kBank + entryXml("Brokerage", 5, "dave", "b-pw", "Auto-Type-Window:bank login*"));
+    willChoose("");
+    ASSERT_TRUE(press());
+    EXPECT_EQ(dialogs.opened, std::vector<int>{IDD_ENTRIES_MATCHED});
+    EXPECT_TRUE(keyInput.keyEvents().empty());
+    EXPECT_TRUE(countdownRuns());
+}
+
+TEST_F(AutoTypeDispatchTest, EntriesTitledAlikeAreOneMatchAndTheLaterOneIsTyped) {
+    files.content[store] = "<?xml version=\"1.0\" ?>\n<pswd basename=\"B\" id=\"1\" masterkey=\"" + hashOf("pw") +
+                           "\"><folder name=\"Web\" id=\"2\">" + kBank + "</folder><folder name=\"Old\" id=\"6\">" +
+                           entryXml("Bank", 7, "old", "old-pw", "Auto-Type-Window:*web browser") + "</folder></pswd>";
+    start();
+    willType("pw");
+    list("\\");
+    dialogs.opened.clear();
+    ASSERT_TRUE(press());
+    EXPECT_TRUE(dialogs.opened.empty());
+    EXPECT_EQ(typed(), "old\told-pw\n");
+}
+
+TEST_F(AutoTypeDispatchTest, ALockedStoreAsksForThePasswordFirstAndCancelTypesNothing) {
+    open(kBank);
+    lock();
+    willCancel();
+    ASSERT_TRUE(press());
+    EXPECT_EQ(dialogs.opened, std::vector<int>{IDD_PASSWORD});
+    EXPECT_TRUE(keyInput.keyEvents().empty());
+    EXPECT_TRUE(locked());
+    EXPECT_FALSE(countdownRuns());
+    EXPECT_TRUE(logHolds("In Unlock Branch"));
+
+    // The right password: unlocked, and typed into the browser, which the
+    // dialog had pushed back.
+    dialogs.opened.clear();
+    dialogs.users.push_back([this](platform::MemoryDialogControls& c) {
+        desktop.foreground = kHostWindow;
+        c.type(3024, "pw");
+        c.click(kDialogOk);
+    });
+    ASSERT_TRUE(press());
+    EXPECT_EQ(dialogs.opened, std::vector<int>{IDD_PASSWORD});
+    EXPECT_FALSE(locked());
+    EXPECT_EQ(hotKeys.broughtToFront(), std::vector<void*>{kBrowser});
+    EXPECT_EQ(desktop.foreground, kBrowser);
+    EXPECT_EQ(typed(), "alice\tS3cret!\n");
+    EXPECT_TRUE(countdownRuns());
+}
+
+TEST_F(AutoTypeDispatchTest, AWindowNoEntryMatchesTypesNothingButRestartsTheCountdown) {
+    open(kBank + kShop);
+    desktop.titles[kBrowser] = "Text Editor";
+    ASSERT_TRUE(press());
+    EXPECT_TRUE(keyInput.calls.empty());
+    EXPECT_TRUE(dialogs.opened.empty());
+    EXPECT_TRUE(countdownRuns());
+    EXPECT_EQ(theApp().lastWindowTitle(), "text editor");
+}
+
+TEST_F(AutoTypeDispatchTest, ALongTitleIsCutBeforeItIsMatched) {
+    // Only the beginning survives the cut: "*Web Browser" would match the
+    // whole title, "Login*" matches what is left of it.
+    open(entryXml("Tail", 3, "t", "t", "Auto-Type-Window:*Web Browser") +
+         entryXml("Head", 4, "h", "h", "Auto-Type-Window:Login*"));
+    desktop.titles[kBrowser] = "Login " + std::string(10000, 'a') + " Web Browser";
+    ASSERT_TRUE(press());
+    EXPECT_TRUE(dialogs.opened.empty());
+    EXPECT_EQ(typed(), "h\th\n");
+    EXPECT_EQ(theApp().lastWindowTitle(), "login " + std::string(kMaxWindowTitle - 6, 'a'));
+}
+
+// Before the first listing has opened the store there is nothing to type,
+// and no master password to ask for.
+TEST_F(AutoTypeDispatchTest, BeforeTheStoreIsOpenNothingIsTyped) {
+    start();
+    ASSERT_TRUE(press());
+    EXPECT_FALSE(logHolds("In Unlock Branch"));
+    EXPECT_TRUE(logHolds("Tree is empty!"));
+    EXPECT_TRUE(keyInput.calls.empty());
+    EXPECT_TRUE(dialogs.opened.empty());
+    EXPECT_EQ(theApp().lastWindowTitle(), "bank login - web browser");
+}
+
+TEST_F(AutoTypeDispatchTest, KeysHeldDownAreWaitedForAndAStuckKeyTypesNothing) {
+    open(kBank);
+    hotKeys.holdKey(0x11, 20);  // Ctrl, for twenty looks: typed once it is up
+    ASSERT_TRUE(press());
+    EXPECT_EQ(typed(), "alice\tS3cret!\n");
+    EXPECT_GT(hotKeys.keyPolls(), 20);
+
+    keyInput.calls.clear();
+    CKeyholdHK::setKeyReleaseWaitForTesting(30ms);
+    hotKeys.holdKey(0x12, -1);  // Alt stuck
+    theApp().m_lockTimer->stopTimer();
+    ASSERT_TRUE(press());
+    EXPECT_TRUE(keyInput.calls.empty());
+    EXPECT_TRUE(countdownRuns());
+}
+
+// The host's thread changes the tree (folders made and removed, the matching
+// entry moved to and fro, another copied and deleted) while the hot key is
+// pressed again and again: every dispatch sees one whole tree, and the
+// matching entry, wherever it is, is typed each time.
+TEST_F(AutoTypeDispatchTest, TheHostChangingTheTreeDuringDispatchesIsSafe) {
+    open(kBank + entryXml("Other", 4, "o", "o", "Auto-Type-Window:nothing like it"));
+    ASSERT_EQ(MakeFolder("\\Elsewhere"), 1);
+    constexpr int kPresses = 150;
+    std::atomic<bool> done{false};
+    std::thread user([&] {
+        for (int i = 0; i < kPresses; ++i) {
+            if (!press()) break;
+        }
+        done = true;
+    });
+    int rounds = 0;
+    while (!done) {
+        MakeFolder("\\Web\\Tmp");
+        RenameMoveCopy("\\Web\\Bank", "\\Elsewhere\\Bank", true, false);
+        RenameMoveCopy("\\Web\\Other", "\\Web\\Tmp\\Other copy", false, false);
+        RenameMoveCopy("\\Elsewhere\\Bank", "\\Web\\Bank", true, false);
+        DeleteEntry("\\Web\\Tmp\\Other copy");
+        RemoveFolder("\\Web\\Tmp");
+        ++rounds;
+    }
+    user.join();
+    EXPECT_EQ(hotKeys.handled(), kPresses);
+    EXPECT_GT(rounds, 0);
+    std::string once = "alice\tS3cret!\n", all;
+    for (int i = 0; i < kPresses; ++i) all += once;
+    EXPECT_EQ(typed(), all);
+    EXPECT_TRUE(dialogs.opened.empty());
+}
+
+}  // namespace
