@@ -1,0 +1,128 @@
+// Auto-type as a person meets it under Windows: another program's window is
+// in front, the hot key is pressed there, and the plug-in (loaded by the
+// host) types the matching entry's user name, Tab, password and Enter into
+// it. The tests want the desktop to themselves (one hot key, one window in
+// front), so their names carry "InFront" and they run alone.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "PanelSession.h"
+
+namespace {
+
+constexpr const char* kWindowTitle = "Bank Login - Web Browser";
+
+class AutoTypeE2ETest : public ::testing::Test {
+protected:
+    E2ETarget target = E2ETarget::fromEnvironment();
+    PluginFolder folder{target};
+
+    void SetUp() override {
+        if (!target.isWindows()) {
+            GTEST_SKIP() << "the global hot key on the Linux desktop comes later; the Linux build registers none";
+        }
+        store({{"Bank", "alice", "s3cret"}});
+        writeFile(folder.file("keyHold.ini"), "[MAIN]\ndatafile=" + folder.asTargetPath("database.xml") +
+                                                  "\nNewEntryFolder=1\n[AUTOLOCK]\nAutolock=0\n");
+    }
+    struct Entry {
+        std::string title, userName, password;
+    };
+    // Entries in folder Web, each for windows whose title ends in "Web Browser".
+    void store(const std::vector<Entry>& entries) {
+        std::string files;
+        int id = 3;
+        for (const Entry& e : entries) {
+            files += "<file name=\"" + e.title + "\" id=\"" + std::to_string(id++) + "\"><username>" + e.userName +
+                     "</username><password>" + e.password +
+                     "</password><notes>Auto-Type-Window:*Web Browser</notes></file>";
+        }
+        writeFile(folder.file("database.xml"),
+                  "<?xml version=\"1.0\" ?>\n<pswd basename=\"B\" id=\"1\" "
+                  "masterkey=\"1A91D62F7CA67399625A4368A6AB5D4A3BAA6073\">\n<folder name=\"Web\" id=\"2\">" +
+                      files + "</folder>\n</pswd>\n");
+    }
+    void open(PanelSession& panel) {
+        panel.send("ls");
+        panel.answerPasswordDialog({"pw"});
+        std::vector<std::string> shown = panel.sync();
+        ASSERT_TRUE(anyLineHas(shown, "Web")) << joinLines(shown);
+    }
+    // Opens the other program's window, presses the hot key there and
+    // returns what arrived in its edit (CR, LF, Tab as \r, \n, \t).
+    std::string pressHotKeyInWindow(int seconds) {
+        std::string dir = target.panel.substr(0, target.panel.rfind("/host/"));
+        std::string command = "'" + target.wine + "' '" + dir + "/tests/win32/autotype-target.exe' '" +
+                              kWindowTitle + "' " + std::to_string(seconds) + " 2>/dev/null";
+        FILE* p = popen(command.c_str(), "r");
+        if (p == nullptr) return "<could not start>";
+        std::string out;
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, p) != nullptr) out += buffer;
+        pclose(p);
+        std::string::size_type at = out.find("typed: ");
+        if (at == std::string::npos) return "<no result> " + out;
+        std::string typed = out.substr(at + 7);
+        while (!typed.empty() && (typed.back() == '\n' || typed.back() == '\r')) typed.pop_back();
+        return typed;
+    }
+};
+
+TEST_F(AutoTypeE2ETest, OneMatchIsTypedIntoTheWindowInFront) {
+    PanelSession panel(target, folder);
+    open(panel);
+    EXPECT_EQ(pressHotKeyInWindow(20), "alice\\ts3cret\\r\\n");
+    std::vector<std::string> rest;
+    EXPECT_EQ(panel.quit(&rest), 0);
+    EXPECT_TRUE(anyLineHas(rest, "threads left behind: 0")) << joinLines(rest);
+
+    // Loaded again, the plug-in registers the hot key again.
+    PanelSession again(target, folder);
+    open(again);
+    EXPECT_EQ(pressHotKeyInWindow(20), "alice\\ts3cret\\r\\n");
+    EXPECT_EQ(again.quit(), 0);
+}
+
+TEST_F(AutoTypeE2ETest, SeveralMatchesAskWhichOneInFront) {
+    store({{"Bank", "alice", "s3cret"}, {"Broker", "bob", "b0b"}});
+    PanelSession panel(target, folder);
+    open(panel);
+    // The host waits while the chooser is answered from the script.
+    panel.send("wait 25");
+    panel.send("> select 3035 Broker");
+    panel.send("> click 1");
+    EXPECT_EQ(pressHotKeyInWindow(20), "bob\\tb0b\\r\\n");
+    std::vector<std::string> out = panel.sync();
+    EXPECT_TRUE(anyLineHas(out, "dialog title=\"Possible entries\"")) << joinLines(out);
+
+    panel.send("wait 14");
+    panel.cancel();
+    EXPECT_EQ(pressHotKeyInWindow(8), "");
+    EXPECT_TRUE(anyLineHas(panel.sync(), "cancelled"));
+    EXPECT_EQ(panel.quit(), 0);
+}
+
+TEST_F(AutoTypeE2ETest, LockedStoreAsksForThePasswordFirstInFront) {
+    PanelSession panel(target, folder);
+    open(panel);
+    panel.send("open \"\\Lock Keyhold\"");
+    panel.sync();
+    // Cancelled: nothing is typed and the store stays locked.
+    panel.send("wait 14");
+    panel.cancel();
+    EXPECT_EQ(pressHotKeyInWindow(8), "");
+    std::vector<std::string> out = panel.sync();
+    EXPECT_TRUE(anyLineHas(out, "dialog title=\"Enter Password\"")) << joinLines(out);
+    panel.send("ls \"\\Web\"");
+    EXPECT_EQ(listedNames(panel.sync()), std::vector<std::string>{"UnLock Keyhold"});
+    // The right password: unlocked, then typed.
+    panel.send("wait 25");
+    panel.answerPasswordDialog({"pw"});
+    EXPECT_EQ(pressHotKeyInWindow(20), "alice\\ts3cret\\r\\n");
+    panel.sync();
+    EXPECT_EQ(panel.quit(), 0);
+}
+
+}  // namespace
