@@ -67,7 +67,7 @@ bash scripts/check-cross-deps.sh x86_64
 
 step "Windows dialog checks"
 # Real Win32 dialogs played by a user thread, 32-bit and 64-bit.
-for check in password-dialog-check modify-pass-dialog-check entry-dialogs-check; do
+for check in password-dialog-check modify-pass-dialog-check entry-dialogs-check entries-matched-check; do
   for dir in build/win32 build/win64; do
     kh_wine "$dir/tests/win32/$check.exe"
   done
