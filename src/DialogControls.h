@@ -12,9 +12,9 @@
 constexpr int kDialogOk = 1;
 constexpr int kDialogCancel = 2;
 
-// Notifications handed to CDialogLogic::onCommand: a button click, a change
-// of an edit or of a list's selection, a double click on a list item (the
-// item is selected by then).
+// Notifications handed to CDialogLogic::onCommand: a button click; a change
+// of an edit (in-memory dialogs report an item picked in a list so too); a
+// double click on a list box item, which is selected by then.
 enum eControlNotification { eClicked = 0, eChanged = 1, eDoubleClicked = 2 };
 
 enum class eControlKind { Static, Edit, SecureEdit, Button, ListBox, ComboBox, CheckBox };
