@@ -243,12 +243,7 @@ void checkPlace(HWND tip, POINT cursor, const std::string& text, const std::stri
 }  // namespace
 
 int main() {
-    std::thread([] {
-        Sleep(120000);
-        std::printf("FAILED: timed out\n%d passed, %d failed\n", g_passed.load(), g_failed.load() + 1);
-        std::fflush(stdout);
-        ExitProcess(3);
-    }).detach();
+    startWatchdog(120000);
 
     {
         CEntriesMatched dialog(matches());

@@ -292,12 +292,7 @@ tEntryOutcome run(const char* name, const std::string& title, const std::functio
 }  // namespace
 
 int main() {
-    std::thread([] {
-        Sleep(180000);
-        std::printf("FAILED: timed out\n%d passed, %d failed\n", g_passed.load(), g_failed.load() + 1);
-        std::fflush(stdout);
-        ExitProcess(3);
-    }).detach();
+    startWatchdog(180000);
 
     check(prepareStore(), "the store loads");
     auto newEntry = [](const std::string& preset) { return [preset] { return showNewEntry(preset); }; };

@@ -269,12 +269,7 @@ void checkFull(User& u, const Layout& full, const std::string& when) {
 }  // namespace
 
 int main() {
-    std::thread([] {
-        Sleep(120000);
-        std::printf("FAILED: timed out\n%d passed, %d failed\n", g_passed.load(), g_failed.load() + 1);
-        std::fflush(stdout);
-        ExitProcess(3);
-    }).detach();
+    startWatchdog(120000);
 
     Layout full;
 

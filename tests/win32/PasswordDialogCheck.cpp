@@ -235,13 +235,7 @@ int run(const char* name, int mode, CSecureString& master, const std::function<v
 }  // namespace
 
 int main() {
-    // Nothing here may wait forever.
-    std::thread([] {
-        Sleep(120000);
-        std::printf("FAILED: timed out\n%d passed, %d failed\n", g_passed.load(), g_failed.load() + 1);
-        std::fflush(stdout);
-        ExitProcess(3);
-    }).detach();
+    startWatchdog(120000);
 
     CSecureString master;
     Layout twoFields;

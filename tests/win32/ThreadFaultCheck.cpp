@@ -232,13 +232,7 @@ void runAll(const std::string& where) {
 }  // namespace
 
 int main() {
-    // Nothing here may wait forever.
-    std::thread([] {
-        Sleep(240000);
-        std::printf("FAILED: timed out\n%d passed, %d failed\n", g_passed.load(), g_failed.load() + 1);
-        std::fflush(stdout);
-        ExitProcess(3);
-    }).detach();
+    startWatchdog(240000);
 
     SetUnhandledExceptionFilter(uncontained);
     g_unmapped = static_cast<char*>(VirtualAlloc(nullptr, kPage, MEM_RESERVE, PAGE_NOACCESS));
