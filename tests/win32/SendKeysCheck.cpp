@@ -199,13 +199,7 @@ void typist() {
 }  // namespace
 
 int main() {
-    // Nothing here may wait forever.
-    std::thread([] {
-        Sleep(120000);
-        std::printf("FAILED: timed out\n%d passed, %d failed\n", g_passed.load(), g_failed.load() + 1);
-        std::fflush(stdout);
-        ExitProcess(3);
-    }).detach();
+    startWatchdog(120000);
 
     WNDCLASSA wc = {};
     wc.lpfnWndProc = windowProc;
