@@ -134,20 +134,28 @@ int CHotkeyHandler::stopHandler() {
     // The thread unregisters the keys itself, on its way out: they belong to
     // its window. A thread inside a dispatch ends it first.
     hotKeys.requestQuit(window);
+    // Waited for in slices, handling what the thread sends us in between:
+    // a dialog of its own that ends re-enables the host's window by a sent
+    // message, and the host's thread may be the one waiting here.
     bool ended;
     int code;
     {
         std::unique_lock<std::mutex> lock(m_stateLock);
-        ended = m_stateChanged.wait_for(lock, kStopWait, [this] { return m_finished; });
-        if (!ended) {
+        auto waitSlice = [&](std::chrono::milliseconds slice) {
+            if (m_stateChanged.wait_for(lock, slice, [this] { return m_finished; })) return;
+            lock.unlock();
+            hotKeys.processSentMessages();
+            lock.lock();
+        };
+        const auto bound = std::chrono::steady_clock::now() + kStopWait;
+        while (!m_finished && std::chrono::steady_clock::now() < bound) waitSlice(kStopSlice);
+        if (!m_finished) {
             KH_LOG(eWarning, "The hot-key thread has not ended yet; waiting for it.");
-            // In slices: if the process ends meanwhile, the system has
-            // stopped the thread already and it will never say so.
-            while (!m_finished && !threads.processEnding()) {
-                m_stateChanged.wait_for(lock, std::chrono::milliseconds(50));
-            }
-            ended = m_finished;
+            // If the process ends meanwhile, the system has stopped the
+            // thread already and it will never say so.
+            while (!m_finished && !threads.processEnding()) waitSlice(kStopSlice);
         }
+        ended = m_finished;
         code = m_exitCode;
     }
     if (ended) {

@@ -78,6 +78,8 @@ public:
     static std::string atomName(std::uint16_t modifiers, std::uint16_t key);
 
     static constexpr std::chrono::milliseconds kStopWait{1000};
+    // The slices of that wait, between which sent messages are handled.
+    static constexpr std::chrono::milliseconds kStopSlice{10};
 
 private:
     int threadMain();

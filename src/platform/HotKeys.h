@@ -65,6 +65,12 @@ public:
     // From any thread: tells the window's loop to end. False when the
     // window is gone.
     virtual bool requestQuit(HotKeyWindow window) = 0;
+    // Handles the messages other threads are sending to windows of the
+    // calling thread, and nothing else. A thread that waits for the handler
+    // thread calls it between slices of its wait: a dialog of the handler
+    // thread that is ending re-enables its owner (the host's window) with a
+    // sent message, which would otherwise wait for the waiter for ever.
+    virtual void processSentMessages() = 0;
 
     // Whether the key reads as held down right now.
     virtual bool isKeyDown(unsigned virtualKey) = 0;

@@ -22,6 +22,7 @@ public:
     bool unregisterHotKey(HotKeyWindow, std::uint16_t) override { return false; }
     int runMessageLoop(HotKeyWindow, const std::function<void(std::uint16_t)>&) override { return -1; }
     bool requestQuit(HotKeyWindow) override { return false; }
+    void processSentMessages() override {}
     bool isKeyDown(unsigned) override { return false; }
     bool bringToFront(void*) override { return false; }
 };

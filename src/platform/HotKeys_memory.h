@@ -239,6 +239,16 @@ public:
         return true;
     }
 
+    void processSentMessages() override {
+        std::lock_guard<std::mutex> g(m_lock);
+        ++m_sentChecks;
+    }
+    // How often a waiter looked for sent messages.
+    int sentChecks() {
+        std::lock_guard<std::mutex> g(m_lock);
+        return m_sentChecks;
+    }
+
     bool isKeyDown(unsigned virtualKey) override {
         std::lock_guard<std::mutex> g(m_lock);
         ++m_keyPolls;
@@ -305,6 +315,7 @@ private:
     int m_handled = 0;
     std::map<unsigned, int> m_held;
     int m_keyPolls = 0;
+    int m_sentChecks = 0;
     std::vector<void*> m_front;
 };
 

@@ -1,8 +1,8 @@
 // Hot keys on Windows. The handler's window lives on the handler thread: the
 // system ties a hot key to the thread of its window, and only that thread
 // gets its WM_HOTKEY. Other threads end the loop by posting a message of our
-// own to the window; its procedure then posts the quit message, which also
-// ends a modal dialog the thread may be showing at that moment.
+// own to the window; its procedure closes the dialogs the thread may be
+// showing at that moment, marks the window and posts the quit message.
 #include <windows.h>
 
 #include "platform/HotKeys.h"
@@ -16,7 +16,26 @@ constexpr UINT kQuitRequest = WM_APP + 0x2C5;
 constexpr UINT kNoRepeat = 0x4000;  // MOD_NOREPEAT
 constexpr DWORD kAlreadyRegistered = 1409;  // ERROR_HOTKEY_ALREADY_REGISTERED
 
+// Marks a window whose loop is to end. The quit message alone may not come
+// back: a modal loop that the dispatch runs at that moment (a dialog, a
+// message box) takes it to end itself, and not every one posts it again.
+const char* const kQuitMark = "KeyholdHotKeyQuit";
+
+// A dialog the dispatch shows (the password dialog, the chooser, a message
+// box) is cancelled, as if the user had closed it: the dispatch then types
+// nothing and returns to the loop.
+BOOL CALLBACK closeDialog(HWND window, LPARAM) {
+    char name[16] = {};
+    if (GetClassNameA(window, name, sizeof name) > 0 && lstrcmpA(name, "#32770") == 0)
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
 LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kQuitRequest) {
+        SetPropA(window, kQuitMark, reinterpret_cast<HANDLE>(1));
+        EnumThreadWindows(GetCurrentThreadId(), closeDialog, 0);
+    }
     if (message == WM_DESTROY || message == kQuitRequest) {
         PostQuitMessage(0);
         return 0;
@@ -102,6 +121,10 @@ public:
         HWND w = static_cast<HWND>(window);
         MSG msg;
         for (;;) {
+            if (GetPropA(w, kQuitMark) != nullptr) {
+                RemovePropA(w, kQuitMark);
+                return 0;
+            }
             BOOL r = GetMessageA(&msg, nullptr, 0, 0);
             if (r == 0) return 0;
             if (r == -1) return -1;
@@ -119,6 +142,13 @@ public:
     }
     bool requestQuit(HotKeyWindow window) override {
         return PostMessageA(static_cast<HWND>(window), kQuitRequest, 0, 0) != 0;
+    }
+
+    // PeekMessage delivers the sent messages before it looks at the queue;
+    // with PM_QS_SENDMESSAGE it looks at nothing else and removes nothing.
+    void processSentMessages() override {
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
 
     bool isKeyDown(unsigned virtualKey) override {

@@ -313,6 +313,7 @@ TEST_F(HandlerTest, StopWaitsPastItsBoundForADispatchThatIsStillRunning) {
     });
     EXPECT_EQ(handler.stopHandler(), 0);
     EXPECT_TRUE(finished);  // never cut off
+    EXPECT_GT(hotKeys.sentChecks(), 0);  // what the thread sends the waiter is handled meanwhile
     EXPECT_TRUE(logged(eWarning, "The hot-key thread has not ended yet; waiting for it."));
     EXPECT_TRUE(hotKeys.registrations().empty());
     EXPECT_EQ(threads.moduleHolds.load(), threads.moduleReleases.load());
