@@ -4,6 +4,7 @@
 // way out; the settings are written when the settings object goes.
 #include "KeyholdApp.h"
 #include "XmlData.h"
+#include "hkhandler/KeyholdHK.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -19,6 +20,12 @@ PasswordTree g_tree;
 tNavigationState g_navigation;
 PluginSettings g_settings;
 XmlData g_xmlData;
+
+// The hot-key object is made here, not at its first use, so that it still
+// exists when ExitInstance stops its thread.
+struct HotKeyBeforeLifeCycle {
+    HotKeyBeforeLifeCycle() { keyholdHotKey(); }
+} g_hotKeyBeforeLifeCycle;
 
 struct FrameworkLifeCycle {
     FrameworkLifeCycle() { g_app.InitInstance(); }
