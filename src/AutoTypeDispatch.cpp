@@ -56,15 +56,33 @@ bool treeEmpty() {
     return passwordTree().empty();
 }
 
+// A copy of an entry to build its sequence from: reading the password marks
+// the node, and the tree itself is only read here. Its fields are wiped when
+// it goes (they may be stored in plain text).
+struct tEntryCopy {
+    tTreeNode node;
+    explicit tEntryCopy(const tTreeNode& entry) : node(entry) {}
+    tEntryCopy(const tEntryCopy&) = delete;
+    tEntryCopy& operator=(const tEntryCopy&) = delete;
+    ~tEntryCopy() {
+        wipe(node.userName);
+        wipe(node.password);
+        wipe(node.notes);
+        wipe(node.url);
+    }
+};
+
 // Every entry of the tree that may be typed into the window, by title; of
-// entries titled alike the later one counts. Holds the store's guard, so the
-// host's thread cannot change the tree meanwhile.
+// entries titled alike the later one counts. Holds the store's guard, under
+// which the host's thread changes the tree, and only reads the tree: the
+// host's thread reads it without the guard.
 void collectMatches(const std::string& lowerTitle, Matches& matches) {
     std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
     PasswordTree& tree = passwordTree();
     for (TreePos p = tree.begin(); p != tree.end(); ++p) {
         if (!p->isEntry() || !matchesWindow(*p, lowerTitle)) continue;
-        AutoTypeInfo info = autoTypeInfo(*p);
+        tEntryCopy entry(*p);
+        AutoTypeInfo info = autoTypeInfo(entry.node);
         AutoTypeInfo& slot = matches[p->name];
         wipe(slot.keySequence);
         wipe(slot.notesText);
