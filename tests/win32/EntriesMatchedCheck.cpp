@@ -21,6 +21,7 @@
 #include "res/resource.h"
 
 #include "Checks.h"
+#include "DialogUser.h"
 
 namespace {
 
@@ -29,19 +30,6 @@ using platform::win32::kToolTip2Class;
 
 constexpr int kList = IDC_MATCHED_LIST;
 
-std::string classOf(HWND w) {
-    char name[64] = {};
-    GetClassNameA(w, name, sizeof name);
-    return name;
-}
-
-std::string textOf(HWND w) {
-    LRESULT n = SendMessageA(w, WM_GETTEXTLENGTH, 0, 0);
-    std::vector<char> buffer(static_cast<std::size_t>(n > 0 ? n : 0) + 1, '\0');
-    SendMessageA(w, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
-    return buffer.data();
-}
-
 // Shows line feeds, so that a failed comparison can be read.
 std::string visible(const std::string& s) {
     std::string out;
@@ -49,43 +37,7 @@ std::string visible(const std::string& s) {
     return out;
 }
 
-bool waitUntil(const std::function<bool()>& condition, int ms = 10000) {
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (condition()) return true;
-        Sleep(20);
-    }
-    return condition();
-}
-
-struct Find {
-    std::string windowClass, title;
-    bool mustBeVisible;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK findWindow(HWND w, LPARAM param) {
-    Find* f = reinterpret_cast<Find*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    if (pid == GetCurrentProcessId() && (!f->mustBeVisible || IsWindowVisible(w)) && classOf(w) == f->windowClass &&
-        (f->title.empty() || textOf(w) == f->title)) {
-        f->found = w;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND findTopLevel(const std::string& windowClass, const std::string& title, bool mustBeVisible) {
-    Find f{windowClass, title, mustBeVisible};
-    EnumWindows(findWindow, reinterpret_cast<LPARAM>(&f));
-    return f.found;
-}
-
-HWND waitForDialog() {
-    HWND found = nullptr;
-    waitUntil([&] { return (found = findTopLevel("#32770", "Possible entries", true)) != nullptr; });
-    return found;
-}
+HWND waitForChooser() { return waitForDialog("Possible entries"); }
 
 // The shown tool tip of this process, or null.
 HWND visibleToolTip() { return findTopLevel(kToolTip2Class, "", true); }
@@ -177,7 +129,7 @@ int run(const char* name, CEntriesMatched& dialog, const std::function<void(User
     std::printf("-- %s\n", name);
     std::fflush(stdout);
     std::thread user([&] {
-        HWND found = waitForDialog();
+        HWND found = waitForChooser();
         if (!check(found != nullptr, std::string(name) + ": the dialog opens")) return;
         User u(found);
         play(u);

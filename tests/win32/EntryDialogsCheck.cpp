@@ -20,6 +20,7 @@
 #include "res/resource.h"
 
 #include "Checks.h"
+#include "DialogUser.h"
 #include "EntryDialogsCheck.h"
 
 namespace {
@@ -44,107 +45,14 @@ const tInsert kInserts[] = {
     {IDC_INSERT_SPACE, "{SPACE}", "space"},
 };
 
-std::string classOf(HWND w) {
-    char name[64] = {};
-    GetClassNameA(w, name, sizeof name);
-    return name;
-}
-
-// The whole text of a window, however long.
-std::string textOf(HWND w) {
-    LRESULT n = SendMessageA(w, WM_GETTEXTLENGTH, 0, 0);
-    std::vector<char> buffer(static_cast<std::size_t>(n > 0 ? n : 0) + 1, '\0');
-    SendMessageA(w, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
-    return buffer.data();
-}
-
-struct Find {
-    std::string title;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK findDialog(HWND w, LPARAM param) {
-    Find* f = reinterpret_cast<Find*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    if (pid == GetCurrentProcessId() && IsWindowVisible(w) && classOf(w) == "#32770" && textOf(w) == f->title) {
-        f->found = w;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-bool waitUntil(const std::function<bool()>& condition, int ms = 10000) {
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (condition()) return true;
-        Sleep(20);
-    }
-    return condition();
-}
-
-HWND waitForDialog(const std::string& title) {
-    Find f{title};
-    waitUntil([&] {
-        f.found = nullptr;
-        EnumWindows(findDialog, reinterpret_cast<LPARAM>(&f));
-        return f.found != nullptr;
-    });
-    return f.found;
-}
-
-BOOL CALLBACK collectStatics(HWND w, LPARAM param) {
-    if (classOf(w) == "Static") {
-        std::string t = textOf(w);
-        if (!t.empty()) reinterpret_cast<std::vector<std::string>*>(param)->push_back(t);
-    }
-    return TRUE;
-}
-
-struct OwnedToolTip {
-    HWND owner;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK findToolTip(HWND w, LPARAM param) {
-    OwnedToolTip* o = reinterpret_cast<OwnedToolTip*>(param);
-    if (classOf(w) != "tooltips_class32" || GetWindow(w, GW_OWNER) != o->owner) return TRUE;
-    o->found = w;
-    return FALSE;
-}
-
-bool onlyAsterisks(const std::string& s) { return !s.empty() && s.find_first_not_of('*') == std::string::npos; }
-
 // The user: sends what a keyboard and a mouse would make the controls receive.
-class User {
+class User : public DialogUser {
 public:
-    explicit User(HWND dialog) : m_dialog(dialog) {}
-    HWND dialog() const { return m_dialog; }
-    HWND item(int id) const { return GetDlgItem(m_dialog, id); }
+    using DialogUser::DialogUser;
 
-    void focus(int id) {
-        GUITHREADINFO gui{};
-        gui.cbSize = sizeof gui;
-        GetGUIThreadInfo(GetWindowThreadProcessId(m_dialog, nullptr), &gui);
-        if (gui.hwndFocus != item(id)) {
-            SendMessageA(m_dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(id)), TRUE);
-        }
-    }
-    void key(int id, int vk) {
-        SendMessageA(item(id), WM_KEYDOWN, vk, 1);
-        SendMessageA(item(id), WM_KEYUP, vk, 0xC0000001);
-    }
     // Types at the caret (tabbing there selects a field's text: typing
     // replaces it).
-    void type(int id, const std::string& text) {
-        focus(id);
-        HWND edit = item(id);
-        for (unsigned char c : text) {
-            int vk = LOBYTE(VkKeyScanA(static_cast<char>(c)));
-            SendMessageA(edit, WM_KEYDOWN, vk, 1);
-            SendMessageA(edit, WM_CHAR, c, 1);
-            SendMessageA(edit, WM_KEYUP, vk, 0xC0000001);
-        }
-    }
+    void type(int id, const std::string& text) { typeKeys(id, text); }
     // Everything selected, then typed over.
     void retype(int id, const std::string& text) {
         focus(id);
@@ -152,17 +60,7 @@ public:
         type(id, text);
     }
     void caretTo(int id, int at) { SendMessageA(item(id), EM_SETSEL, at, at); }
-    // A click on a button or check box, handled before it returns.
-    void press(int id) { SendMessageA(item(id), BM_CLICK, 0, 0); }
-    // A click whose handling may open another dialog or end this one.
-    void click(int id) {
-        PostMessageA(m_dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(item(id)));
-    }
-    std::string shown(int id) { return textOf(item(id)); }
     bool exists(int id) { return item(id) != nullptr; }
-    bool enabled(int id) { return IsWindowEnabled(item(id)) != FALSE; }
-    bool visible(int id) { return IsWindowVisible(item(id)) != FALSE; }
-    bool checked(int id) { return SendMessageA(item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
     bool readOnly(int id) { return (GetWindowLongA(item(id), GWL_STYLE) & ES_READONLY) != 0; }
     std::string title() { return textOf(m_dialog); }
     std::vector<std::string> listItems(int id) {
@@ -182,17 +80,12 @@ public:
         SendMessageA(item(id), CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()));
     }
     // The tool tips of the dialog: their number, and the text of one control's.
-    HWND toolTip() {
-        OwnedToolTip owned{m_dialog};
-        EnumWindows(findToolTip, reinterpret_cast<LPARAM>(&owned));
-        return owned.found;
-    }
     int toolCount() {
-        HWND tip = toolTip();
+        HWND tip = ownedToolTip(m_dialog);
         return tip != nullptr ? static_cast<int>(SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0)) : -1;
     }
     std::string toolText(int id) {
-        HWND tip = toolTip();
+        HWND tip = ownedToolTip(m_dialog);
         if (tip == nullptr) return std::string();
         char buffer[256] = {};
         TTTOOLINFOA info{};
@@ -203,33 +96,8 @@ public:
         SendMessageA(tip, TTM_GETTEXTA, sizeof buffer, reinterpret_cast<LPARAM>(&info));
         return buffer;
     }
-    bool open() { return IsWindow(m_dialog) && IsWindowVisible(m_dialog); }
-    std::string dismissMessageBox() {
-        HWND box = waitForDialog("Keyhold");
-        if (box == nullptr) return std::string();
-        std::vector<std::string> texts;
-        EnumChildWindows(box, collectStatics, reinterpret_cast<LPARAM>(&texts));
-        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        waitUntil([&] { return !IsWindow(box); });
-        std::string joined;
-        for (const std::string& t : texts) joined += t;
-        return joined;
-    }
     // Ends the dialog whatever state a failed check left it in.
-    void giveUp() {
-        waitUntil([&] {
-            for (const char* title : {"Keyhold", "Enter Password"}) {
-                Find box{title};
-                EnumWindows(findDialog, reinterpret_cast<LPARAM>(&box));
-                if (box.found != nullptr) PostMessageA(box.found, WM_CLOSE, 0, 0);
-            }
-            if (IsWindow(m_dialog)) PostMessageA(m_dialog, WM_CLOSE, 0, 0);
-            return !IsWindow(m_dialog);
-        }, 5000);
-    }
-
-private:
-    HWND m_dialog;
+    void giveUp() { DialogUser::giveUp({"Enter Password"}); }
 };
 
 // "*****" opens "Enter Password": checks it belongs to the entry dialog,

@@ -17,6 +17,7 @@
 #include "security/SecureString.h"
 
 #include "Checks.h"
+#include "DialogUser.h"
 
 namespace {
 
@@ -27,97 +28,22 @@ constexpr int kEncrypt = IDC_MODIFY_ENCRYPT;
 constexpr int kGenerate = IDC_MODIFY_GENERATE;
 const char* const kNotEqual = "Passwords not equal.\nRetype password!";
 
-std::string classOf(HWND w) {
-    char name[64] = {};
-    GetClassNameA(w, name, sizeof name);
-    return name;
-}
-
-std::string textOf(HWND w) {
-    char buffer[512] = {};
-    SendMessageA(w, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer));
-    return buffer;
-}
-
-struct Find {
-    std::string title;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK findDialog(HWND w, LPARAM param) {
-    Find* f = reinterpret_cast<Find*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    if (pid == GetCurrentProcessId() && IsWindowVisible(w) && classOf(w) == "#32770" && textOf(w) == f->title) {
-        f->found = w;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-bool waitUntil(const std::function<bool()>& condition, int ms = 10000) {
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (condition()) return true;
-        Sleep(20);
-    }
-    return condition();
-}
-
-HWND waitForDialog(const std::string& title) {
-    Find f{title};
-    waitUntil([&] {
-        f.found = nullptr;
-        EnumWindows(findDialog, reinterpret_cast<LPARAM>(&f));
-        return f.found != nullptr;
-    });
-    return f.found;
-}
-
-BOOL CALLBACK collectStatics(HWND w, LPARAM param) {
-    if (classOf(w) == "Static") {
-        std::string t = textOf(w);
-        if (!t.empty()) reinterpret_cast<std::vector<std::string>*>(param)->push_back(t);
-    }
-    return TRUE;
-}
-
-bool onlyAsterisks(const std::string& s) { return s.find_first_not_of('*') == std::string::npos; }
-
 bool sameRect(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
 // The user: sends what a keyboard and a mouse would make the controls receive.
-class User {
+class User : public DialogUser {
 public:
-    explicit User(HWND dialog) : m_dialog(dialog) {}
-    HWND item(int id) const { return GetDlgItem(m_dialog, id); }
+    using DialogUser::DialogUser;
 
-    void focus(int id) {
-        GUITHREADINFO gui{};
-        gui.cbSize = sizeof gui;
-        GetGUIThreadInfo(GetWindowThreadProcessId(m_dialog, nullptr), &gui);
-        if (gui.hwndFocus != item(id)) {
-            SendMessageA(m_dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(id)), TRUE);
-        }
-    }
-    void key(int id, int vk) {
-        SendMessageA(item(id), WM_KEYDOWN, vk, 1);
-        SendMessageA(item(id), WM_KEYUP, vk, 0xC0000001);
-    }
     // Types at the caret; a secure field must show nothing but asterisks.
     void type(int id, const std::string& text, bool secure = true) {
-        focus(id);
-        HWND edit = item(id);
-        for (unsigned char c : text) {
-            int vk = LOBYTE(VkKeyScanA(static_cast<char>(c)));
-            SendMessageA(edit, WM_KEYDOWN, vk, 1);
-            SendMessageA(edit, WM_CHAR, c, 1);
-            SendMessageA(edit, WM_KEYUP, vk, 0xC0000001);
+        typeKeys(id, text, [&] {
             if (secure) {
                 check(onlyAsterisks(shown(id)), "field " + std::to_string(id) + " shows only asterisks while typing");
             }
-        }
+        });
     }
     // Select everything, then Delete: how a user empties a plain field.
     void erase(int id) {
@@ -125,77 +51,12 @@ public:
         SendMessageA(item(id), EM_SETSEL, 0, -1);
         key(id, VK_DELETE);
     }
-    // A key pressed with Shift held (see the master password dialog's check).
-    void shiftKey(int id, int vk) {
-        DWORD me = GetCurrentThreadId();
-        DWORD dialogThread = GetWindowThreadProcessId(m_dialog, nullptr);
-        AttachThreadInput(me, dialogThread, TRUE);
-        BYTE state[256] = {}, saved[256] = {};
-        GetKeyboardState(saved);
-        std::memcpy(state, saved, sizeof state);
-        state[VK_SHIFT] = state[VK_LSHIFT] = 0x80;
-        SetKeyboardState(state);
-        key(id, vk);
-        SetKeyboardState(saved);
-        AttachThreadInput(me, dialogThread, FALSE);
-    }
-    // A mouse click on a button or the check box, handled before it returns:
-    // the button itself checks an automatic check box and tells the dialog.
-    void press(int id) { SendMessageA(item(id), BM_CLICK, 0, 0); }
-    // A click whose handling may open a message box or end the dialog.
-    void click(int id) {
-        PostMessageA(m_dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(item(id)));
-    }
-    std::string shown(int id) { return textOf(item(id)); }
-    bool enabled(int id) { return IsWindowEnabled(item(id)) != FALSE; }
-    bool visible(int id) { return IsWindowVisible(item(id)) != FALSE; }
-    bool checked(int id) { return SendMessageA(item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-    RECT rect(int id) {
-        RECT r{};
-        GetWindowRect(item(id), &r);
-        MapWindowPoints(nullptr, m_dialog, reinterpret_cast<POINT*>(&r), 2);
-        return r;
-    }
-    int clientWidth() {
-        RECT r{};
-        GetClientRect(m_dialog, &r);
-        return r.right - r.left;
-    }
-    int clientHeight() {
-        RECT r{};
-        GetClientRect(m_dialog, &r);
-        return r.bottom - r.top;
-    }
     // Dialog units of this dialog in pixels, vertically.
     int pixelsY(int units) {
         RECT r{0, 0, 0, units};
         MapDialogRect(m_dialog, &r);
         return r.bottom;
     }
-    bool open() { return IsWindow(m_dialog) && IsWindowVisible(m_dialog); }
-    std::string dismissMessageBox() {
-        HWND box = waitForDialog("Keyhold");
-        if (box == nullptr) return std::string();
-        std::vector<std::string> texts;
-        EnumChildWindows(box, collectStatics, reinterpret_cast<LPARAM>(&texts));
-        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        waitUntil([&] { return !IsWindow(box); });
-        std::string joined;
-        for (const std::string& t : texts) joined += t;
-        return joined;
-    }
-    void giveUp() {
-        waitUntil([&] {
-            Find box{"Keyhold"};
-            EnumWindows(findDialog, reinterpret_cast<LPARAM>(&box));
-            if (box.found != nullptr) PostMessageA(box.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-            if (IsWindow(m_dialog)) PostMessageA(m_dialog, WM_CLOSE, 0, 0);
-            return !IsWindow(m_dialog);
-        }, 5000);
-    }
-
-private:
-    HWND m_dialog;
 };
 
 std::string plain(const CSecureString& s) {
