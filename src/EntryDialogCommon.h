@@ -98,6 +98,28 @@ inline void appendInsertButtons(std::vector<tControlTemplate>& controls) {
 }
 
 // The text of a plain edit into a secret, and back.
+// The fields both dialogs share, from the title to the notes with the insert
+// buttons beside them. The password fields begin at `passwordX`; the second
+// one is `secondPasswordWidth` wide.
+inline void appendEntryFields(std::vector<tControlTemplate>& c, int passwordX, int secondPasswordWidth) {
+    c.push_back(label(kTitleLabel, 32));
+    c.push_back({IDC_ENTRY_TITLE, eControlKind::Edit, "", 66, 29, 211, 15, true, true, kTitleLabel});
+    c.push_back(label(kUserNameLabel, 52));
+    c.push_back({IDC_ENTRY_USERNAME, eControlKind::Edit, "", 66, 50, 211, 15, true, true, kUserNameLabel});
+    c.push_back(label(kUrlLabel, 74));
+    c.push_back({IDC_ENTRY_URL, eControlKind::Edit, "", 66, 71, 211, 15, true, true, kUrlLabel});
+    c.push_back(label(kPasswordLabel, 96));
+    c.push_back(
+        {IDC_ENTRY_PASSWORD, eControlKind::SecureEdit, "", passwordX, 92, 171, 15, true, true, kPasswordLabel});
+    c.push_back({IDC_ENTRY_PASSWORD_BUTTON, eControlKind::Button, "*****", 239, 92, 36, 14, true, true, ""});
+    c.push_back(label(kRepeatLabel, 116, 58));
+    c.push_back({IDC_ENTRY_PASSWORD_AGAIN, eControlKind::SecureEdit, "", passwordX, 114, secondPasswordWidth, 15, true,
+                 true, kRepeatLabel});
+    c.push_back(label(kNotesLabel, 134));
+    c.push_back({IDC_ENTRY_NOTES, eControlKind::Edit, "", 66, 134, 211, 57, true, true, kNotesLabel});
+    appendInsertButtons(c);
+}
+
 inline void readSecret(IDialogControls& controls, int id, CSecureString& out) {
     tPlainText plain;
     plain.text = controls.text(id);

@@ -34,21 +34,7 @@ const tDialogTemplate& CNewEntryDlg::resourceTemplate() {
                                kGroupLabel};
         group.sorted = true;
         c.push_back(group);
-        c.push_back(label(kTitleLabel, 32));
-        c.push_back({IDC_ENTRY_TITLE, eControlKind::Edit, "", 66, 29, 211, 15, true, true, kTitleLabel});
-        c.push_back(label(kUserNameLabel, 52));
-        c.push_back({IDC_ENTRY_USERNAME, eControlKind::Edit, "", 66, 50, 211, 15, true, true, kUserNameLabel});
-        c.push_back(label(kUrlLabel, 74));
-        c.push_back({IDC_ENTRY_URL, eControlKind::Edit, "", 66, 71, 211, 15, true, true, kUrlLabel});
-        c.push_back(label(kPasswordLabel, 96));
-        c.push_back({IDC_ENTRY_PASSWORD, eControlKind::SecureEdit, "", 66, 92, 171, 15, true, true, kPasswordLabel});
-        c.push_back({IDC_ENTRY_PASSWORD_BUTTON, eControlKind::Button, "*****", 239, 92, 36, 14, true, true, ""});
-        c.push_back(label(kRepeatLabel, 116, 58));
-        c.push_back(
-            {IDC_ENTRY_PASSWORD_AGAIN, eControlKind::SecureEdit, "", 66, 114, 171, 15, true, true, kRepeatLabel});
-        c.push_back(label(kNotesLabel, 134));
-        c.push_back({IDC_ENTRY_NOTES, eControlKind::Edit, "", 66, 134, 211, 57, true, true, kNotesLabel});
-        appendInsertButtons(c);
+        appendEntryFields(c, 66, 171);
         c.push_back({IDC_ENTRY_EXPIRES, eControlKind::CheckBox, "Expires", 7, 198, 39, 10, true, true, kExpiresLabel});
         c.push_back({IDC_ENTRY_EXPIRY_DATE, eControlKind::Edit, "", 66, 198, 67, 14, true, true, kExpiresLabel});
         c.push_back({IDC_ENTRY_HIDDEN, eControlKind::Edit, "", 136, 198, 69, 14, false, true, ""});
