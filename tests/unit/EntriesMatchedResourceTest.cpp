@@ -37,15 +37,7 @@ TEST_F(EntriesMatchedResourceTest, EveryControlMatchesItsTemplateInOrder) {
         const tControlTemplate& want = t.controls[i];
         const rc::RcControl& got = d.controls[i];  // the order is the tab order and the z-order
         SCOPED_TRACE("control " + std::to_string(want.id) + " \"" + want.text + "\"");
-        EXPECT_EQ(got.id, want.id);
-        EXPECT_EQ(rc::kindOf(got), want.kind);
-        EXPECT_EQ(got.text, want.text);
-        EXPECT_EQ(got.x, want.x);
-        EXPECT_EQ(got.y, want.y);
-        EXPECT_EQ(got.cx, want.cx);
-        EXPECT_EQ(got.cy, want.cy);
-        EXPECT_EQ(!rc::has(got.style, "NOT\\s+WS_VISIBLE"), want.visible);
-        EXPECT_EQ(!rc::has(got.style, "WS_DISABLED"), want.enabled);
+        rc::expectControlMatches(got, want);
     }
 }
 

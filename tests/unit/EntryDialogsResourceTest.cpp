@@ -42,14 +42,7 @@ TEST_P(EntryDialogsResourceTest, DialogMatchesTheTemplate) {
         SCOPED_TRACE("control " + std::to_string(want.id) + " \"" + want.text + "\"");
         const RcControl* got = d.find(want.id, want.text);
         ASSERT_NE(got, nullptr);
-        EXPECT_EQ(kindOf(*got), asInResource(want.kind));
-        EXPECT_EQ(got->text, want.text);
-        EXPECT_EQ(got->x, want.x);
-        EXPECT_EQ(got->y, want.y);
-        EXPECT_EQ(got->cx, want.cx);
-        EXPECT_EQ(got->cy, want.cy);
-        EXPECT_EQ(!has(got->style, "NOT\\s+WS_VISIBLE"), want.visible);
-        EXPECT_EQ(!has(got->style, "WS_DISABLED"), want.enabled);
+        expectControlMatches(*got, want);
         if (want.kind == eControlKind::ComboBox) {
             EXPECT_TRUE(want.sorted);
             for (const char* flag : {"CBS_DROPDOWNLIST", "CBS_SORT", "WS_VSCROLL"}) {

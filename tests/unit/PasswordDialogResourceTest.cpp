@@ -40,14 +40,7 @@ TEST_F(PasswordDialogResourceTest, EveryControlMatchesItsTemplate) {
             if (c.id == want.id && (want.id != -1 || c.text == want.text)) got = &c;
         }
         ASSERT_NE(got, nullptr);
-        EXPECT_EQ(kindOf(*got), asInResource(want.kind));
-        EXPECT_EQ(got->text, want.text);
-        EXPECT_EQ(got->x, want.x);
-        EXPECT_EQ(got->y, want.y);
-        EXPECT_EQ(got->cx, want.cx);
-        EXPECT_EQ(got->cy, want.cy);
-        EXPECT_EQ(!has(got->style, "NOT\\s+WS_VISIBLE"), want.visible);
-        EXPECT_EQ(!has(got->style, "WS_DISABLED"), want.enabled);
+        expectControlMatches(*got, want);
     }
 }
 

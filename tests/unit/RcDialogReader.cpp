@@ -121,4 +121,16 @@ eControlKind kindOf(const RcControl& c) {
     return eControlKind::Static;
 }
 
+void expectControlMatches(const RcControl& got, const tControlTemplate& want) {
+    EXPECT_EQ(got.id, want.id);
+    EXPECT_EQ(kindOf(got), asInResource(want.kind));
+    EXPECT_EQ(got.text, want.text);
+    EXPECT_EQ(got.x, want.x);
+    EXPECT_EQ(got.y, want.y);
+    EXPECT_EQ(got.cx, want.cx);
+    EXPECT_EQ(got.cy, want.cy);
+    EXPECT_EQ(!has(got.style, "NOT\\s+WS_VISIBLE"), want.visible);
+    EXPECT_EQ(!has(got.style, "WS_DISABLED"), want.enabled);
+}
+
 }  // namespace rc

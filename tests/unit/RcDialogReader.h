@@ -39,4 +39,8 @@ eControlKind kindOf(const RcControl& c);
 // A secure edit is an EDITTEXT in the resource; it becomes one at run time.
 inline eControlKind asInResource(eControlKind k) { return k == eControlKind::SecureEdit ? eControlKind::Edit : k; }
 
+// Test expectations: the resource's control is the template's (kind, text,
+// place, size, shown and enabled at the start).
+void expectControlMatches(const RcControl& got, const tControlTemplate& want);
+
 }  // namespace rc
