@@ -15,22 +15,17 @@
 // are the in-memory ones.
 //
 //   keyhold_hotkey_stress [seconds] [--lock]
-#include <tinyxml.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <random>
 #include <string>
 #include <thread>
-#include <vector>
-
-#include <unistd.h>
 
 #include "Autolock.h"
+#include "StressHost.h"
 #include "WfxApi.h"
 #include "hkhandler/HotkeyHandler.h"
 #include "platform/Desktop_memory.h"
@@ -40,23 +35,12 @@
 #include "platform/Platform.h"
 
 using namespace wfx;
-
-WFX_EXPORT int WFX_CALL FsInit(int, tProgressProc, tLogProc, tRequestProc);
-WFX_EXPORT HANDLE WFX_CALL FsFindFirst(char*, WIN32_FIND_DATAA*);
-WFX_EXPORT BOOL WFX_CALL FsFindNext(HANDLE, WIN32_FIND_DATAA*);
-WFX_EXPORT int WFX_CALL FsFindClose(HANDLE);
-WFX_EXPORT BOOL WFX_CALL FsMkDir(char*);
-WFX_EXPORT BOOL WFX_CALL FsDeleteFile(char*);
-WFX_EXPORT BOOL WFX_CALL FsRemoveDir(char*);
-WFX_EXPORT int WFX_CALL FsRenMovFile(char*, char*, BOOL, BOOL, RemoteInfoStruct*);
-WFX_EXPORT void WFX_CALL FsContentPluginUnloading(void);
+using namespace stress;
 
 namespace {
 
 std::atomic<int> g_passwordsGiven{0};
 
-int WFX_CALL progress(int, char*, char*, int) { return 0; }
-void WFX_CALL hostLog(int, int, char*) {}
 // The user: gives the master password whenever asked and agrees to the rest.
 BOOL WFX_CALL request(int, int type, char*, char*, char* answer, int maxlen) {
     if (type == RT_Password && answer != nullptr && maxlen > 2) {
@@ -66,50 +50,23 @@ BOOL WFX_CALL request(int, int type, char*, char*, char* answer, int maxlen) {
     return 1;
 }
 
-void list(const std::string& path) {
-    WIN32_FIND_DATAA fd;
-    std::string p = path;
-    HANDLE h = FsFindFirst(&p[0], &fd);
-    if (h == invalidHandle()) return;
-    while (FsFindNext(h, &fd)) {
-    }
-    FsFindClose(h);
-}
-
-BOOL call(BOOL (*fn)(char*), std::string path) { return fn(&path[0]); }
-
-int renMov(std::string from, std::string to, bool move) { return FsRenMovFile(&from[0], &to[0], move, 0, nullptr); }
-
-void pause(std::mt19937& random, int maxMs) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(0, maxMs)(random)));
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
     const bool locking = argc > 2 && std::strcmp(argv[2], "--lock") == 0;
-    char folderTemplate[] = "/tmp/keyhold-hotkey-stress-XXXXXX";
-    const char* made = mkdtemp(folderTemplate);
-    if (made == nullptr) {
-        std::perror("mkdtemp");
-        return 2;
-    }
-    const std::string folder = made;
+    // Made with the password "pw": its SHA-1 is the masterkey.
+    const std::string folder = makeStoreFolder(
+        "keyhold-hotkey-stress",
+        std::string("NewEntryFolder=1\n[AUTOLOCK]\nAutolock=") + (locking ? "1" : "0") + "\nTimeOutLock=5\n",
+        "<?xml version=\"1.0\" ?>\n<pswd basename=\"B\" id=\"1\" "
+        "masterkey=\"1A91D62F7CA67399625A4368A6AB5D4A3BAA6073\">\n"
+        "<folder name=\"Web\" id=\"2\"><file name=\"Bank\" id=\"3\"><username>alice</username>"
+        "<password>pw1</password><notes>Auto-Type-Window:*Web Browser</notes></file>"
+        "<file name=\"Other\" id=\"4\"><username>o</username><notes>Auto-Type-Window:nothing like it"
+        "</notes></file></folder>\n<folder name=\"Elsewhere\" id=\"5\"/>\n</pswd>\n");
+    if (folder.empty()) return 2;
     const std::string store = folder + "/database.xml";
-    {
-        std::ofstream ini(folder + "/keyHold.ini");
-        ini << "[MAIN]\ndatafile=" << store << "\nNewEntryFolder=1\n[AUTOLOCK]\nAutolock=" << (locking ? 1 : 0)
-            << "\nTimeOutLock=5\n";
-        std::ofstream db(store);
-        // Made with the password "pw": its SHA-1 is the masterkey.
-        db << "<?xml version=\"1.0\" ?>\n<pswd basename=\"B\" id=\"1\" "
-              "masterkey=\"1A91D62F7CA67399625A4368A6AB5D4A3BAA6073\">\n"
-              "<folder name=\"Web\" id=\"2\"><file name=\"Bank\" id=\"3\"><username>alice</username>"
-              "<password>pw1</password><notes>Auto-Type-Window:*Web Browser</notes></file>"
-              "<file name=\"Other\" id=\"4\"><username>o</username><notes>Auto-Type-Window:nothing like it"
-              "</notes></file></folder>\n<folder name=\"Elsewhere\" id=\"5\"/>\n</pswd>\n";
-    }
     platform::MemoryModule module;
     module.name = folder + "/keyhold.wfx";
     platform::MemoryHotKeys hotKeys;
@@ -174,34 +131,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the hot key is still registered after the unload\n");
         ++failures;
     }
-    TiXmlDocument d;
-    if (!d.LoadFile(store.c_str())) {
-        std::fprintf(stderr, "the store does not parse any more\n");
-        ++failures;
-    } else {
-        std::string all;
-        std::vector<TiXmlElement*> todo{d.RootElement()};
-        while (!todo.empty()) {
-            TiXmlElement* e = todo.back();
-            todo.pop_back();
-            for (TiXmlElement* c = e->FirstChildElement(); c; c = c->NextSiblingElement()) {
-                if (const char* n = c->Attribute("name")) all += std::string(n) + "/";
-                todo.push_back(c);
-            }
-        }
-        for (const char* name : {"Web/", "Bank/", "Other/", "Elsewhere/"}) {
-            if (all.find(name) == std::string::npos) {
-                std::fprintf(stderr, "lost: %s (store holds %s)\n", name, all.c_str());
-                ++failures;
-            }
-        }
-    }
+    failures += lostFromStore(store, {"Web", "Bank", "Other", "Elsewhere"});
     std::printf("%d s: %d presses typed, %d master passwords given\n", seconds, typed, g_passwordsGiven.load() - 1);
     if (locking && g_passwordsGiven < 2) {
         std::fprintf(stderr, "the store never locked: the run proves nothing about pressing while locked\n");
         ++failures;
     }
-    std::string cleanup = "rm -rf '" + folder + "'";
-    if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", folder.c_str());
+    removeFolder(folder);
     return failures == 0 ? 0 : 1;
 }
