@@ -132,6 +132,17 @@ private:
 
 // ---- New Entry ----
 
+// The user fills in every field of a new entry "Giro" and presses OK.
+void fillGiroAndConfirm(MemoryDialogControls& c) {
+    c.type(IDC_ENTRY_TITLE, "Giro");
+    c.type(IDC_ENTRY_USERNAME, "ann");
+    c.type(IDC_ENTRY_URL, "http://bank.example");
+    c.type(IDC_ENTRY_NOTES, "pin 1234");
+    c.click(IDC_ENTRY_EXPIRES);
+    c.type(IDC_ENTRY_EXPIRY_DATE, "2031-01-01");
+    c.click(kDialogOk);
+}
+
 TEST_F(EntryDialogsTest, NewEntryOkFollowsTheTitle) {
     open();
     CNewEntryDlg dialog;
@@ -195,13 +206,7 @@ TEST_F(EntryDialogsTest, NewEntryWithoutPasswordIsPlainWithAnEmptyPassword) {
     CNewEntryDlg dialog;
     MemoryDialogControls c(dialog);
     c.start();
-    c.type(IDC_ENTRY_TITLE, "Giro");
-    c.type(IDC_ENTRY_USERNAME, "ann");
-    c.type(IDC_ENTRY_URL, "http://bank.example");
-    c.type(IDC_ENTRY_NOTES, "pin 1234");
-    c.click(IDC_ENTRY_EXPIRES);
-    c.type(IDC_ENTRY_EXPIRY_DATE, "2031-01-01");
-    c.click(kDialogOk);
+    fillGiroAndConfirm(c);
     ASSERT_EQ(c.result(), kDialogOk);
     tTreeNode node;
     dialog.GetNodeData(node);
@@ -257,13 +262,7 @@ TEST_F(EntryDialogsTest, NewEntryWithEncryptStoresEveryFieldUnderItsOwnSalt) {
     EXPECT_EQ(c.shown(IDC_ENTRY_PASSWORD), "*******");
     EXPECT_EQ(c.shown(IDC_ENTRY_PASSWORD_AGAIN), "*******");
 
-    c.type(IDC_ENTRY_TITLE, "Giro");
-    c.type(IDC_ENTRY_USERNAME, "ann");
-    c.type(IDC_ENTRY_URL, "http://bank.example");
-    c.type(IDC_ENTRY_NOTES, "pin 1234");
-    c.click(IDC_ENTRY_EXPIRES);
-    c.type(IDC_ENTRY_EXPIRY_DATE, "2031-01-01");
-    c.click(kDialogOk);
+    fillGiroAndConfirm(c);
     ASSERT_EQ(c.result(), kDialogOk);
 
     tTreeNode node;
