@@ -62,6 +62,19 @@ private:
     CLogSink* previousLogger_ = nullptr;
 };
 
+// The in-memory platform with the master password "master" in place.
+class MasterPasswordFixture : public PlatformFixture {
+protected:
+    void SetUp() override {
+        PlatformFixture::SetUp();
+        theApp().m_masterPassword.setText("master");
+    }
+    void TearDown() override {
+        theApp().m_masterPassword.clear();
+        PlatformFixture::TearDown();
+    }
+};
+
 // Names of the children of a position, in order.
 inline std::vector<std::string> childNames(TreePos parent) {
     std::vector<std::string> names;

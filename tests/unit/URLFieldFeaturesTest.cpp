@@ -25,16 +25,8 @@ const Fields kAnn{"ann", "s3cret", "note"};
 
 }  // namespace
 
-class UrlFieldTest : public PlatformFixture {
+class UrlFieldTest : public MasterPasswordFixture {
 protected:
-    void SetUp() override {
-        PlatformFixture::SetUp();
-        theApp().m_masterPassword.setText("master");
-    }
-    void TearDown() override {
-        theApp().m_masterPassword.clear();
-        PlatformFixture::TearDown();
-    }
     tTreeNode plainEntry(const Fields& f, const std::string& url = "") {
         tTreeNode e = makeEntry("Site");
         e.userName = f.userName;

@@ -4,17 +4,7 @@
 
 namespace {
 
-class UtilTest : public PlatformFixture {
-protected:
-    void SetUp() override {
-        PlatformFixture::SetUp();
-        theApp().m_masterPassword.setText("master");
-    }
-    void TearDown() override {
-        theApp().m_masterPassword.clear();
-        PlatformFixture::TearDown();
-    }
-};
+class UtilTest : public MasterPasswordFixture {};
 
 TEST_F(UtilTest, CiphertextLengthFollowsTheBlocks) {
     for (std::size_t n : {1u, 15u, 16u, 17u, 100u}) {
