@@ -22,11 +22,6 @@ namespace {
 
 using Matches = std::map<std::string, AutoTypeInfo>;
 
-void wipe(std::string& text) {
-    if (!text.empty()) secureWipe(&text[0], text.size());
-    text.clear();
-}
-
 // The matches of one dispatch. Their key sequences hold user names and
 // passwords in plain text: wiped when the dispatch ends.
 struct tWipedMatches {
@@ -36,8 +31,8 @@ struct tWipedMatches {
     tWipedMatches& operator=(const tWipedMatches&) = delete;
     ~tWipedMatches() {
         for (auto& e : entries) {
-            wipe(e.second.keySequence);
-            wipe(e.second.notesText);
+            secureWipe(e.second.keySequence);
+            secureWipe(e.second.notesText);
         }
     }
 };
@@ -65,10 +60,10 @@ struct tEntryCopy {
     tEntryCopy(const tEntryCopy&) = delete;
     tEntryCopy& operator=(const tEntryCopy&) = delete;
     ~tEntryCopy() {
-        wipe(node.userName);
-        wipe(node.password);
-        wipe(node.notes);
-        wipe(node.url);
+        secureWipe(node.userName);
+        secureWipe(node.password);
+        secureWipe(node.notes);
+        secureWipe(node.url);
     }
 };
 
@@ -84,8 +79,8 @@ void collectMatches(const std::string& lowerTitle, Matches& matches) {
         tEntryCopy entry(*p);
         AutoTypeInfo info = autoTypeInfo(entry.node);
         AutoTypeInfo& slot = matches[p->name];
-        wipe(slot.keySequence);
-        wipe(slot.notesText);
+        secureWipe(slot.keySequence);
+        secureWipe(slot.notesText);
         slot = std::move(info);
     }
 }

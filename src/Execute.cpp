@@ -26,11 +26,6 @@ void message(const std::string& text) {
     platform::messageBoxes().show(text, "Keyhold", platform::MessageButtons::Ok);
 }
 
-void wipe(std::string& s) {
-    if (!s.empty()) secureWipe(&s[0], s.size());
-    s.clear();
-}
-
 // A path of the panel, resolved from the active root (the unlock root while
 // the store is locked).
 struct Resolved {
@@ -118,9 +113,9 @@ int openUrl(const std::string& path) {
     if (!copy.isEntry() || copy.url.empty()) return wfx::FS_EXEC_OK;
     std::string given = entryUrl(copy);
     std::string url = buildUrl(given, copy);
-    wipe(given);
+    secureWipe(given);
     int result = platform::shell().execute("", url, "", platform::kShowNormal);
-    wipe(url);
+    secureWipe(url);
     // The address may hold the user name and password: only its fate is logged.
     KH_LOG(eInformation, "ShellExecute open: the entry's URL");
     KH_LOG(eInformation, "hr: %d, reason: %s ", result, shellReason(result));
@@ -130,11 +125,11 @@ int openUrl(const std::string& path) {
         std::string text = copy.getUrl();
         std::string command, parameters;
         SplitCommandLine(text, command, parameters);
-        wipe(text);
+        secureWipe(text);
         KH_LOG(eRubbish, "verb: %s", "open");
         int second = platform::shell().execute("open", command, parameters, platform::kShow);
-        wipe(command);
-        wipe(parameters);
+        secureWipe(command);
+        secureWipe(parameters);
         KH_LOG(eInformation, "second hr: %d", second);
     }
     return wfx::FS_EXEC_OK;

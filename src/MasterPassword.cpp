@@ -194,11 +194,6 @@ struct PlannedField {
     std::string text, salt;
 };
 
-void wipe(std::string& s) {
-    if (!s.empty()) secureWipe(&s[0], s.size());
-    s.clear();
-}
-
 // Puts the planned texts in place; afterwards the plan holds the ones replaced.
 void swapIn(std::vector<PlannedField>& plan) {
     std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
@@ -223,7 +218,7 @@ bool ReEncryptOne(const CSecureString& previous, std::string& field, const std::
         field.swap(cipher);
         newSalt.swap(fresh);
     }
-    wipe(plain);
+    secureWipe(plain);
     KH_LEAVE("ReEncryptOne");
     return ok;
 }
@@ -280,7 +275,7 @@ bool IsStorePassword(const CSecureString& candidate) {
         for (const StoredField& f : encryptedFields(*p)) {
             std::string plain;
             const bool ok = security::decryptChecked(candidate, *f.text, *f.salt, plain) == 1;
-            wipe(plain);
+            secureWipe(plain);
             if (!ok) return false;
             if (++tried == kFieldsTried) break;
         }

@@ -23,7 +23,7 @@ constexpr int kMaxRounds = 1000;
 struct tWipeOnExit {
     std::string& text;
     ~tWipeOnExit() {
-        if (!text.empty()) secureWipe(&text[0], text.size());
+        secureWipe(text);
     }
 };
 

@@ -18,8 +18,6 @@ namespace {
 
 constexpr int kMaxListAttempts = 100;
 
-void wipe(std::string& s) { std::fill(s.begin(), s.end(), '\0'); }
-
 // A button's text as a question: "&Modify" asks "Modify".
 std::string withoutAccessKey(const std::string& text) {
     std::string out;
@@ -56,7 +54,7 @@ public:
             std::string answer;
             bool ok = m_request(wfx::RT_Password, m_controls.title(), label, answer);
             if (ok && (!answer.empty() || c.secret.isEmpty())) m_controls.replace(id, answer);
-            wipe(answer);
+            secureWipe(answer);
             return ok;
         }
         std::string answer = c.text;

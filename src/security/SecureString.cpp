@@ -30,6 +30,11 @@ void secureWipe(void* p, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) q[i] = 0;
 }
 
+void secureWipe(std::string& text) {
+    if (!text.empty()) secureWipe(&text[0], text.size());
+    text.clear();
+}
+
 void releasePlainCopy(char* copy) {
     if (copy == nullptr) return;
     secureWipe(copy, std::strlen(copy));

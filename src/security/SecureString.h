@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 // Wipes a plain copy up to its terminating zero and frees it; null is fine.
@@ -16,6 +17,8 @@ void releasePlainCopy(char* copy);
 
 // Overwrites n bytes with zeros in a way the compiler keeps.
 void secureWipe(void* p, std::size_t n);
+// Overwrites a plain text held in a string, then empties it.
+void secureWipe(std::string& text);
 
 class CSecureString {
 public:
