@@ -12,8 +12,7 @@
 # process from ending), when its exit code is not the one of its way of
 # ending (a crash, or the plug-in ending the process itself), when the store
 # was not listed, when the plug-in had no threads of its own running, or when
-# the settings were not written back on the way out. After a free, the
-# library must be gone from the process where the system unloads it.
+# the settings were not written back on the way out.
 set -uo pipefail
 
 if [ $# -lt 4 ] || [ $# -gt 5 ]; then
@@ -69,6 +68,8 @@ start=$(date +%s)
 timeout -k 10 60 "${run[@]}" </dev/null >"$dir/out" 2>"$dir/err"
 rc=$?
 took=$(( $(date +%s) - start ))
+# Windows programs end their lines with CR LF.
+tr -d '\r' <"$dir/out" >"$dir/out.txt" && mv "$dir/out.txt" "$dir/out"
 echo "--- ${run[*]} (exit code $rc after ${took}s)"
 cat "$dir/out"
 sed 's/^/stderr: /' "$dir/err" | tail -20
@@ -87,8 +88,14 @@ threads=$(sed -n 's/^threads of the plug-in: //p' "$dir/out")
 if ! [ "${threads:-0}" -ge 2 ] 2>/dev/null; then
   fail "the plug-in had ${threads:-no} threads of its own running; expected the autolock and log threads at least"
 fi
+# Freed after FsContentPluginUnloading, the library goes. Freed without it,
+# it goes on Linux (its destructors end its threads first); on Windows it
+# stays until the process ends, held by its own running threads, since no
+# thread can be waited for while the system unloads a library.
+mapped=no
+[ "$mode" = free ] && [ -n "$wine" ] && mapped=yes
 if [ "$mode" = free ] || [ "$mode" = unload ]; then
-  grep -q '^library mapped after free: no$' "$dir/out" || fail "the library is still mapped after it was freed"
+  grep -q "^library mapped after free: $mapped\$" "$dir/out" || fail "after the free, the library should be mapped: $mapped"
 fi
 # The plug-in writes its settings back when it goes, in a layout of its own
 # ("key = value"; the file above has "key=value").
