@@ -8,7 +8,7 @@
 # HOTKEY (its thread, on Windows; each test takes a key of its own, since
 # tests running side by side under one wine server share the hot keys).
 #
-# Fails when the host has not ended after a minute (the plug-in keeps the
+# Fails when the host has not ended after two minutes (the plug-in keeps the
 # process from ending), when its exit code is not the one of its way of
 # ending (a crash, or the plug-in ending the process itself), when the store
 # was not listed, when the plug-in had no threads of its own running, or when
@@ -65,7 +65,9 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 start=$(date +%s)
-timeout -k 10 60 "${run[@]}" </dev/null >"$dir/out" 2>"$dir/err"
+# A hang is for good; the bound only has to be well above a slow start under
+# wine on a busy machine (half a minute has been seen).
+timeout -k 10 120 "${run[@]}" </dev/null >"$dir/out" 2>"$dir/err"
 rc=$?
 took=$(( $(date +%s) - start ))
 # Windows programs end their lines with CR LF.
@@ -75,7 +77,7 @@ cat "$dir/out"
 sed 's/^/stderr: /' "$dir/err" | tail -20
 
 if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then
-  fail "the process did not end within 60 s after the host ended it ($mode)"
+  fail "the process did not end within 120 s: it hangs after the host ended it ($mode)"
 elif [ "$rc" -ne "$expected" ]; then
   fail "exit code $rc, expected $expected"
 fi
