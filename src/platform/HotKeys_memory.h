@@ -244,12 +244,12 @@ public:
         std::lock_guard<std::mutex> g(m_lock);
         ++m_sentChecks;
     }
-    // How often a waiter looked for sent messages.
     // How often a window was asked to end its loop.
     int quitRequests() {
         std::lock_guard<std::mutex> g(m_lock);
         return m_quitRequests;
     }
+    // How often a waiter looked for sent messages.
     int sentChecks() {
         std::lock_guard<std::mutex> g(m_lock);
         return m_sentChecks;
