@@ -295,9 +295,17 @@ void CFileLogger::cleanerMain() {
 }
 
 void CFileLogger::stopThreads() {
+    platform::Threads& threads = platform::threads();
+    if (threads.processEnding()) {
+        // The system has stopped the cleaner, perhaps waiting on its wake-up
+        // condition: waking a waiter that is gone would leave the condition
+        // waiting for it for ever. Nothing of the cleaner's is touched.
+        platform::letGoOf(m_cleaner);
+        m_moduleHold = nullptr;
+        return;
+    }
     std::lock_guard<std::mutex> control(m_threadControl);
     if (!m_cleaner.joinable()) return;
-    platform::Threads& threads = platform::threads();
     bool ended;
     {
         std::unique_lock<std::mutex> lock(m_cleanerMutex);
@@ -312,7 +320,7 @@ void CFileLogger::stopThreads() {
         m_cleaner.join();
         threads.releaseModule(m_moduleHold);
     } else {
-        m_cleaner.detach();  // gone with the process
+        platform::letGoOf(m_cleaner);  // gone with the process
     }
     m_moduleHold = nullptr;
 }
@@ -337,12 +345,26 @@ void startFileLogger(const std::string& pluginFolder) {
 }
 
 void stopFileLoggerThreads() {
-    if (g_fileLogger != nullptr) g_fileLogger->stopThreads();
+    if (g_fileLogger == nullptr) return;
+    if (platform::threads().processEnding()) {
+        // A thread the system stopped may have been half-way through a line,
+        // holding the logger's guard: nothing is logged from here on.
+        if (keyholdlog::logger() == g_fileLogger) keyholdlog::setLogger(g_replacedLogger);
+    }
+    g_fileLogger->stopThreads();
 }
 
 void destroyFileLogger() {
     CFileLogger* logger = g_fileLogger;
     if (logger == nullptr) return;
+    if (platform::threads().processEnding()) {
+        // Its guard and conditions may be left half-used by threads the
+        // system stopped; the process takes it with it. Every line is in the
+        // file already: each one is written through at once.
+        if (keyholdlog::logger() == logger) keyholdlog::setLogger(g_replacedLogger);
+        logger->stopThreads();
+        return;
+    }
     g_fileLogger = nullptr;
     if (keyholdlog::logger() == logger) keyholdlog::setLogger(g_replacedLogger);
     g_replacedLogger = nullptr;

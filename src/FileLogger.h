@@ -52,6 +52,8 @@ public:
     // Ends the cleaner thread and waits for it. To be called from the host's
     // thread before the library is unloaded: while the system unloads it no
     // thread can be waited for (the destructor calls it too, in case).
+    // While the process is ending the cleaner is let go instead: the system
+    // has stopped it, and it is neither woken nor waited for.
     void stopThreads();
     // One pass of the cleaner.
     void cleanOnce();
@@ -102,7 +104,10 @@ private:
 // destroyFileLogger, so a second call keeps it.
 void startFileLogger(const std::string& pluginFolder);
 // Ends the logger's cleaner thread; logging goes on. For the unload path.
+// While the process is ending logging stops here too.
 void stopFileLoggerThreads();
 // Removes the logger and closes its file; the last step of unloading, when
-// the plug-in's other threads have ended.
+// the plug-in's other threads have ended. While the process is ending it is
+// only removed, and left to the process with whatever the stopped threads
+// left in it.
 void destroyFileLogger();

@@ -14,6 +14,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/Module.h"
 #include "platform/Platform.h"
+#include "platform/Threads.h"
 #include "security/Util.h"
 
 namespace {
@@ -53,8 +54,12 @@ tNavigationState::tNavigationState() {
 CKeyholdApp::CKeyholdApp() { security::setMasterPassword(&m_masterPassword); }
 
 CKeyholdApp::~CKeyholdApp() {
-    if (m_lockTimer) m_lockTimer->stopTimer();
-    m_lockThread.reset();
+    if (platform::threads().processEnding()) {
+        letGoOfLockThread();
+    } else {
+        if (m_lockTimer) m_lockTimer->stopTimer();
+        m_lockThread.reset();
+    }
     security::setMasterPassword(nullptr);
     destroyFileLogger();  // last, so that the lines of the unload still land
 }
@@ -66,8 +71,20 @@ bool CKeyholdApp::InitInstance() {
 
 int CKeyholdApp::ExitInstance() {
     stopThreads();
-    m_lockThread.reset();
+    if (platform::threads().processEnding())
+        letGoOfLockThread();
+    else
+        m_lockThread.reset();
     return 0;
+}
+
+void CKeyholdApp::letGoOfLockThread() {
+    // The system has stopped the autolock thread wherever it was: its object,
+    // with the queue it may have been waiting on, and the timer whose guard
+    // it may have held go with the process, untouched.
+    if (m_lockThread) m_lockThread->stop();  // lets go of the thread itself
+    (void)m_lockThread.release();
+    (void)m_lockTimer.release();
 }
 
 void CKeyholdApp::stopThreads() {

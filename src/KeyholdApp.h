@@ -84,7 +84,8 @@ public:
     // (threads cannot be waited for once the system is unloading us): the
     // hot-key thread first (its dispatch restarts the autolock countdown),
     // then the autolock thread and the logger's. A later FsInit starts them
-    // again.
+    // again. While the process is ending (the system has stopped every other
+    // thread already) they are let go instead, without a wait or a wake-up.
     void stopThreads();
 
     // Members, in order
@@ -103,6 +104,9 @@ public:
     tHostConnection m_host;
     std::string m_pluginFolder;
     std::string m_settingsFile;
+
+private:
+    void letGoOfLockThread();
 };
 
 // Where the host and the plug-in stand in the password tree. Shared by the

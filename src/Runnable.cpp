@@ -44,9 +44,19 @@ bool CRunnable::start() {
 }
 
 bool CRunnable::stop() {
+    platform::Threads& threads = platform::threads();
+    if (threads.processEnding()) {
+        // The system has stopped the thread wherever it was, perhaps waiting
+        // on the queue: a quit posted now would wake a waiter that is gone
+        // and leave the queue's condition waiting for it for ever. Nothing of
+        // the thread's is touched; the process takes it with it.
+        platform::letGoOf(m_thread);
+        m_moduleHold = nullptr;
+        m_running = false;
+        return true;
+    }
     std::lock_guard<std::mutex> control(m_control);
     if (!m_thread.joinable()) return true;
-    platform::Threads& threads = platform::threads();
     m_queue.post({kMsgQuit, 0, 0});
     bool ended;
     {
@@ -67,7 +77,7 @@ bool CRunnable::stop() {
         m_thread.join();
         threads.releaseModule(m_moduleHold);
     } else {
-        m_thread.detach();  // gone with the process
+        platform::letGoOf(m_thread);  // gone with the process
     }
     m_moduleHold = nullptr;
     m_running = false;

@@ -31,7 +31,9 @@ public:
     // has not ended after a second is waited for all the same (and said so
     // in the log): it is never cut off, since it might hold a lock or be
     // half-way through a change, and never left running, since it would go
-    // on using objects that are about to be freed.
+    // on using objects that are about to be freed. While the process is
+    // ending, when the system has stopped the thread already, it is let go
+    // at once: nothing is posted, woken or waited for.
     bool stop();
     // Posts to the thread; false when it is not running or the post failed.
     bool postMessage(unsigned message, std::intptr_t lParam, std::uintptr_t wParam);

@@ -115,6 +115,15 @@ int CHotkeyHandler::startHandler(std::uint32_t user) {
 }
 
 int CHotkeyHandler::stopHandler() {
+    if (platform::threads().processEnding()) {
+        // The system has stopped the thread (and destroys its window and
+        // keys itself): nothing is asked of it, waited for or taken, not even
+        // the named mutex, which a stopped thread of this process may hold.
+        platform::letGoOf(m_thread);
+        m_moduleHold = nullptr;
+        m_started = false;
+        return 0;
+    }
     std::lock_guard<std::mutex> control(m_control);
     if (!m_started) return 0;
     if (!m_thread.joinable()) {  // the start failed
@@ -162,7 +171,7 @@ int CHotkeyHandler::stopHandler() {
         m_thread.join();
         threads.releaseModule(m_moduleHold);
     } else {
-        m_thread.detach();  // gone with the process
+        platform::letGoOf(m_thread);  // gone with the process
     }
     m_moduleHold = nullptr;
     m_started = false;

@@ -65,7 +65,8 @@ public:
     // asked to end and waited for; past kStopWait the wait is logged and goes
     // on, since the thread may be in the middle of a dispatch that uses the
     // plug-in's objects: it is never cut off. Only when the process is ending
-    // (the system has stopped the thread already) it is let go.
+    // (the system has stopped the thread already) it is let go, at once and
+    // without a message, a wait or the named mutex.
     int stopHandler();
 
     bool isStarted();

@@ -233,6 +233,7 @@ public:
     }
     bool requestQuit(HotKeyWindow window) override {
         std::lock_guard<std::mutex> g(m_lock);
+        ++m_quitRequests;
         if (m_windows.count(window) == 0) return false;
         m_loops[window].quit = true;
         m_changed.notify_all();
@@ -242,6 +243,11 @@ public:
     void processSentMessages() override {
         std::lock_guard<std::mutex> g(m_lock);
         ++m_sentChecks;
+    }
+    // How often a window was asked to end its loop.
+    int quitRequests() {
+        std::lock_guard<std::mutex> g(m_lock);
+        return m_quitRequests;
     }
     // How often a waiter looked for sent messages.
     int sentChecks() {
@@ -316,6 +322,7 @@ private:
     std::map<unsigned, int> m_held;
     int m_keyPolls = 0;
     int m_sentChecks = 0;
+    int m_quitRequests = 0;
     std::vector<void*> m_front;
 };
 

@@ -5,9 +5,12 @@
 // thread body.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <new>
 #include <string>
+#include <thread>
 
 namespace platform {
 
@@ -34,8 +37,28 @@ public:
     // it throws passes through.
     virtual bool runContained(const std::function<void()>& body, ThreadFault& fault) = 0;
     // True while the process is ending: the system has already stopped every
-    // other thread, so none of them can be waited for any more.
+    // other thread wherever it was, so none of them can be asked to end,
+    // woken or waited for any more, and what they were using (a condition
+    // they waited on, a mutex they held) may be left half-way. The owners of
+    // threads then let them go (letGoOf) and touch none of their objects.
     virtual bool processEnding() = 0;
 };
+
+// Lets go of a thread that the system has stopped with the process, without
+// a call to the thread library, which may still count it among its waiters
+// or owners: the thread object is moved aside into room that is never
+// freed, so it is neither joined nor detached. Only while the process is
+// ending.
+inline void letGoOf(std::thread& thread) {
+    if (!thread.joinable()) return;
+    constexpr int kRoom = 8;  // the plug-in has three threads
+    alignas(std::thread) static unsigned char room[kRoom][sizeof(std::thread)];
+    static std::atomic<int> used{0};
+    const int slot = used.fetch_add(1);
+    if (slot < kRoom)
+        new (room[slot]) std::thread(std::move(thread));
+    else
+        new std::thread(std::move(thread));
+}
 
 }  // namespace platform

@@ -32,6 +32,8 @@ keyhold_contained_call:
 #include <malloc.h>  // _resetstkoflw
 #include <windows.h>
 
+#include <atomic>
+
 #include "NPException.h"
 #include "platform/Threads.h"
 
@@ -212,6 +214,11 @@ private:
     void* m_outer = nullptr;
 };
 
+// Set when the system detaches the library from a process that is ending
+// (ExitProcess, from whichever thread, or a return from main): by then it has
+// stopped every other thread, wherever each one was.
+std::atomic<bool> g_processEnding{false};
+
 // The floating-point control state at the start of the body, put back after a
 // fault: the body may have unmasked exceptions, and a fault of the x87 unit
 // stays pending until it is cleared.
@@ -361,8 +368,10 @@ public:
     }
 
     // Once a process ends, the system stops its other threads before it lets
-    // the libraries go; ntdll tells whether that is under way.
+    // the libraries go. The library hears of it first (below); ntdll tells
+    // it as well.
     bool processEnding() override {
+        if (g_processEnding.load()) return true;
         using Query = BOOLEAN(WINAPI*)();
         static const Query query = reinterpret_cast<Query>(
             reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlDllShutdownInProgress")));
@@ -381,3 +390,14 @@ Threads* nativeThreads() {
 }
 
 }  // namespace platform
+
+// The library's entry point. The run-time calls it before the library's
+// static objects are destroyed, so their destructors know why they run: a
+// detach with a reason (lpReserved not null) is the end of the process, with
+// the other threads stopped; one without is a FreeLibrary that dropped the
+// last reference, which cannot happen while a thread of ours runs (each one
+// holds a reference, see holdModule).
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_DETACH && reserved != nullptr) platform::g_processEnding = true;
+    return TRUE;
+}
