@@ -157,6 +157,7 @@ struct Change {
     std::vector<std::string> lines;
     State after;
     std::string text;  // for messages
+    std::string kind;  // what sort of change it is
 };
 
 // Changes that are all valid in `s`: each saves the store once when it is done.
@@ -182,37 +183,44 @@ Change nextChange(const State& s, std::mt19937& random, int& counter) {
             std::string p = pick(folders) + "\\N" + tag;
             if (std::count(p.begin(), p.end(), '\\') > 3) continue;
             c.lines = {"mkdir " + quoted(p)};
+            c.kind = "new folder";
             c.after[p] = "folder";
         } else if (kind < 30) {  // an entry renamed in its folder
             std::string from = pick(entries), to = parent(from) + "\\R" + tag;
             c.lines = {"mv " + quoted(from) + " " + quoted(to)};
+            c.kind = "rename";
             c.after.erase(from);
             c.after[to] = s.at(from);
         } else if (kind < 45) {  // moved to another folder
             std::string from = pick(entries), to = pick(folders) + "\\M" + tag;
             if (parent(from) == parent(to)) continue;
             c.lines = {"mv " + quoted(from) + " " + quoted(to)};
+            c.kind = "move";
             c.after.erase(from);
             c.after[to] = s.at(from);
         } else if (kind < 65) {  // moved over another entry, overwriting it
             std::string from = pick(entries), to = pick(entries);
             if (parent(from) == parent(to)) continue;
             c.lines = {"mv " + quoted(from) + " " + quoted(to), "> y"};
+            c.kind = "overwriting move";
             c.after.erase(from);
             c.after[to] = s.at(from);
         } else if (kind < 80) {  // copied
             std::string from = pick(entries), to = pick(folders) + "\\C" + tag;
             c.lines = {"cp " + quoted(from) + " " + quoted(to)};
+            c.kind = "copy";
             c.after[to] = s.at(from);
         } else if (kind < 92) {  // deleted
             if (entries.size() < 200) continue;
             std::string p = pick(entries);
             c.lines = {"rm " + quoted(p)};
+            c.kind = "delete";
             c.after.erase(p);
         } else {  // a made folder removed with what is in it
             if (madeFolders.empty()) continue;
             std::string p = pick(madeFolders);
             c.lines = {"rmdir " + quoted(p)};
+            c.kind = "folder removal";
             for (const auto& e : s) {
                 if (e.first == p || e.first.rfind(p + "\\", 0) == 0) c.after.erase(e.first);
             }
@@ -256,8 +264,10 @@ TEST(Crash, KilledDuringSavesLosesNothingReportedDone) {
     unsigned duringOperation = 0, duringWrite = 0, afterSave = 0, failures = 0, confirmed = 0;
     std::vector<double> durations;  // seconds from a command to its answer
     std::ostringstream failureText;
-    auto fail = [&](unsigned kill, const std::string& what) {
+    std::map<std::string, unsigned> failuresBy;  // kind of change -> failures
+    auto fail = [&](unsigned kill, const std::string& kind, const std::string& what) {
         ++failures;
+        ++failuresBy[kind];
         if (failures <= 5) failureText << "kill " << kill << " (KH_CRASH_SEED=" << seed << "): " << what << "\n";
     };
     auto t0 = std::chrono::steady_clock::now();
@@ -267,7 +277,7 @@ TEST(Crash, KilledDuringSavesLosesNothingReportedDone) {
         panel.answerPasswordDialog({kPassword});
         std::vector<std::string> opened = panel.sync();
         if (!anyLineHas(opened, "F0")) {
-            fail(kill, "the store did not open after the previous kill:\n" + joinLines(opened));
+            fail(kill, "opening", "the store did not open after the previous kill:\n" + joinLines(opened));
             panel.kill();
             break;
         }
@@ -281,7 +291,7 @@ TEST(Crash, KilledDuringSavesLosesNothingReportedDone) {
             std::vector<std::string> out = panel.sync();
             durations.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
             if (!reportedDone(out)) {
-                fail(kill, "a valid change was refused: " + c.text + "\n" + joinLines(out));
+                fail(kill, c.kind, "a valid change was refused: " + c.text + "\n" + joinLines(out));
                 ok = false;
                 break;
             }
@@ -306,7 +316,7 @@ TEST(Crash, KilledDuringSavesLosesNothingReportedDone) {
         State onDisk;
         std::string why;
         if (!readState(readFile(folder.file("database.xml")), onDisk, why)) {
-            fail(kill, "after killing during \"" + c.text + "\": " + why);
+            fail(kill, c.kind, "after killing during \"" + c.text + "\": " + why);
             break;  // nothing to go on from
         }
         bool isBefore = onDisk == model, isAfter = onDisk == c.after;
@@ -316,12 +326,12 @@ TEST(Crash, KilledDuringSavesLosesNothingReportedDone) {
             else if (isAfter) ++afterSave;
         }
         if (done && !isAfter) {
-            fail(kill, "\"" + c.text + "\" was reported done, the store lacks it:\n" + difference(onDisk, c.after));
+            fail(kill, c.kind, "\"" + c.text + "\" was reported done, the store lacks it:\n" + difference(onDisk, c.after));
         } else if (!isBefore && !isAfter) {
-            fail(kill, "killed during \"" + c.text + "\": the store holds neither the state before nor after it:\n" +
+            fail(kill, c.kind, "killed during \"" + c.text + "\": the store holds neither the state before nor after it:\n" +
                            difference(onDisk, c.after));
         }
-        if (!ok && onDisk != model) fail(kill, "a refused change changed the store");
+        if (!ok && onDisk != model) fail(kill, "refused", "a refused change changed the store");
         model = onDisk;
         for (const std::string& t : temp) unlink(folder.file(t).c_str());
     }
@@ -330,6 +340,7 @@ TEST(Crash, KilledDuringSavesLosesNothingReportedDone) {
                 "during a change, %u of them while the store file was being written and %u after it was saved but "
                 "before the host reported it; %u failures\n",
                 target.name.c_str(), seed, kills, seconds, confirmed, duringOperation, duringWrite, afterSave, failures);
+    for (const auto& f : failuresBy) std::printf("  %u failures in: %s\n", f.second, f.first.c_str());
     EXPECT_EQ(failures, 0u) << failureText.str();
     EXPECT_GT(duringWrite + afterSave, 0u) << "no kill landed during a save";
 }
