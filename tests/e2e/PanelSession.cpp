@@ -130,7 +130,7 @@ PanelSession::~PanelSession() {
     if (m_in >= 0) close(m_in);
     if (!m_exited && m_pid > 0) {
         if (waitForExit(std::chrono::steady_clock::now() + std::chrono::seconds(5)) < 0) {
-            kill(m_pid, SIGKILL);
+            ::kill(m_pid, SIGKILL);
             waitpid(m_pid, nullptr, 0);
         }
     }
@@ -248,6 +248,22 @@ int PanelSession::quit(std::vector<std::string>* rest) {
     m_reported = m_all.size();
     if (code < 0) throw std::runtime_error("the terminal host did not end; transcript:\n" + joinLines(m_all));
     return code;
+}
+
+std::vector<std::string> PanelSession::kill() {
+    if (!m_exited && m_pid > 0) {
+        ::kill(m_pid, SIGKILL);
+        if (waitForExit(std::chrono::steady_clock::now() + m_target.timeout()) < 0) {
+            throw std::runtime_error("the terminal host did not end when killed");
+        }
+    }
+    // What it wrote before it died is in the pipe already.
+    std::string line;
+    while (readLine(line, std::chrono::steady_clock::now())) {
+    }
+    std::vector<std::string> lines(m_all.begin() + static_cast<std::ptrdiff_t>(m_reported), m_all.end());
+    m_reported = m_all.size();
+    return lines;
 }
 
 void PanelSession::answerPasswordDialog(const std::vector<std::string>& fields) {

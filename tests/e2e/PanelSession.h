@@ -64,6 +64,10 @@ public:
     // Sends "quit", waits for the host to end and returns its exit code; the
     // remaining transcript is in `rest`.
     int quit(std::vector<std::string>* rest = nullptr);
+    // Kills the host at once, as a crash or the task manager would (SIGKILL
+    // to the host, under wine to the Windows process itself), and returns the
+    // transcript lines it wrote since the last report.
+    std::vector<std::string> kill();
     // Answers the master password dialog with one or two fields and OK: on
     // Linux the host's password requests, on Windows the real dialog's edits
     // (typed into key by key) and its OK button.
