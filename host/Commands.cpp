@@ -42,6 +42,7 @@ const Command kCommands[] = {
     {"icon", "icon NAME [small|big] [background]  extract the item's icon"},
     {"echo", "echo TEXT                   print the text (scripts use it to mark their place)"},
     {"wait", "wait SECONDS                do nothing for a while (the plug-in's own threads go on)"},
+    {"raw", "raw COMMAND ...             run COMMAND with its names passed to the plug-in as written"},
     {"help", "help                        this list"},
     {"quit", "quit                        unload the plug-in and leave"},
 };
@@ -130,7 +131,7 @@ Session::Session(const PluginExports& plugin, Answerer& answerer, std::ostream& 
     : fn_(plugin), answerer_(answerer), out_(out), mainWindow_(mainWindow) {}
 
 std::string Session::path(const std::string& name) const {
-    return resolvePath(folder_, name);
+    return raw_ ? name : resolvePath(folder_, name);
 }
 
 bool Session::exported(bool present, const char* name) {
@@ -164,6 +165,15 @@ bool Session::run(const std::string& line) {
         return false;
     };
     if (command == "quit" || command == "exit") return false;
+    if (command == "raw") {
+        // A careless file manager: names go out unresolved, empty components
+        // and all.
+        if (!need(1, "raw COMMAND ...")) return true;
+        raw_ = true;
+        const bool goOn = run(line.substr(line.find("raw") + 3));
+        raw_ = false;
+        return goOn;
+    }
     if (command == "ls") ls(args);
     else if (command == "cd") cd(args);
     else if (command == "pwd") out_ << folder_ << "\n";

@@ -58,6 +58,7 @@ private:
     std::ostream& out_;
     wfx::HWND mainWindow_;
     std::string folder_ = "\\";
+    bool raw_ = false;  // names are passed on as written (the raw prefix)
 };
 
 // Every command name, for help and completion.

@@ -56,10 +56,10 @@ cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYHOLD_TS
 cmake --build build/tsan --target keyhold_autolock_stress -- -j"$jobs"
 (cd build/tsan && ctest --output-on-failure -L stress)
 
-step "fuzz target over the store loader (short run)"
+step "fuzz targets: store loader, settings file, key sequences, virtual paths (short runs)"
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYHOLD_FUZZ=ON \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build build/fuzz --target keyhold_loader_fuzzer -- -j"$jobs"
+cmake --build build/fuzz --target keyhold_fuzzers -- -j"$jobs"
 (cd build/fuzz && ctest --output-on-failure -L fuzz)
 
 step "Linux build"

@@ -324,7 +324,9 @@ int ExecuteFile(const char* remoteName, const char* verb) {
     KH_LOG(eImportant, "FsExecuteFile(remoteName:%s)", path.c_str());
     std::string v = verb != nullptr ? verb : "";
     int result = wfx::FS_EXEC_OK;
-    if (v == "properties") {
+    if (HasEmptyComponent(path)) {
+        result = wfx::FS_EXEC_ERROR;  // names nothing, whatever the verb
+    } else if (v == "properties") {
         result = path == "\\" ? changeMasterPassword() : openUrl(path);
     } else if (v == "open") {
         result = open(path);

@@ -88,6 +88,7 @@ wfx::HANDLE FindFirst(const char* hostPath, wfx::WIN32_FIND_DATAA* fd) {
         fill(fd, *record, *record->cursor);
         return opened(record);
     }
+    if (HasEmptyComponent(path)) return nothingToList(fd, record);
     if (nav.isLocked()) {
         // Locked, every folder looks like the locked root.
         delete record;

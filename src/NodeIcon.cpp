@@ -164,7 +164,7 @@ int ExtractCustomIcon(const char* remoteName, int extractFlags, wfx::HICON* icon
     if (!last.empty() && last.back() == '\\') last.pop_back();
     std::string::size_type slash = last.rfind('\\');
     if (slash != std::string::npos) last.erase(0, slash + 1);
-    if (last == "..") return wfx::FS_ICON_USEDEFAULT;
+    if (last == ".." || HasEmptyComponent(path)) return wfx::FS_ICON_USEDEFAULT;
     if (!platform::icons().available() || icon == nullptr) return wfx::FS_ICON_USEDEFAULT;
     std::optional<tIconInfo> record = nodeIcons().getNodeIcon(path);
     if (!record) return wfx::FS_ICON_USEDEFAULT;

@@ -180,8 +180,10 @@ ePathRelation classifyEntryMove(const std::vector<std::string>& s, const std::ve
 }
 
 int RenameMoveCopy(const char* oldHost, const char* newHost, bool move, bool overwrite) {
-    if (!UnlockForChange(true)) return wfx::FS_FILE_NOTFOUND;
     std::string oldName = VirtualPathFromHost(oldHost), newName = VirtualPathFromHost(newHost);
+    // A path with an empty component names nothing: no password is asked for it.
+    if (HasEmptyComponent(oldName) || HasEmptyComponent(newName)) return wfx::FS_FILE_NOTFOUND;
+    if (!UnlockForChange(true)) return wfx::FS_FILE_NOTFOUND;
     KH_LOG(eImportant, "FsRenMovFile(OldName: %s, NewName: %s, Move: %d,OverWrite: %d)", oldName.c_str(),
            newName.c_str(), move ? 1 : 0, overwrite ? 1 : 0);
     if (oldHost == nullptr || newHost == nullptr || oldName.size() < 2 || newName.size() < 2 ||

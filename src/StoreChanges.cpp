@@ -39,9 +39,11 @@ bool isLocked() {
 }
 
 // Paths the host can hold: shorter than two characters names nothing, and
-// one longer than its buffer cannot be a path it listed.
+// one longer than its buffer cannot be a path it listed; one with an empty
+// component names nothing either.
 bool usable(const char* hostPath, const std::string& path) {
-    return hostPath != nullptr && path.size() >= 2 && path.size() < static_cast<std::size_t>(wfx::kMaxPath);
+    return hostPath != nullptr && path.size() >= 2 && path.size() < static_cast<std::size_t>(wfx::kMaxPath) &&
+           !HasEmptyComponent(path);
 }
 
 void message(const char* text) { platform::messageBoxes().show(text, "Keyhold", platform::MessageButtons::Ok); }

@@ -26,9 +26,33 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"\\A\\B", true, {"A"}}, SplitCase{"\\A\\B\\", true, {"A"}},
                       SplitCase{"\\New Entry", false, {"New Entry"}},
                       SplitCase{"\\A\\\\B", false, {"A", "", "B"}},  // an empty component stays empty
-                      SplitCase{"\\\\", false, {""}},
+                      // A gap is kept whole, even without the last component,
+                      // so that it never looks like the root or a folder.
+                      SplitCase{"\\A\\\\B", true, {"A", "", "B"}},
+                      SplitCase{"\\A\\\\", false, {"A", "", ""}},
+                      SplitCase{"\\\\", false, {"", ""}}, SplitCase{"\\\\", true, {"", ""}},
+                      SplitCase{"\\\\A", true, {"", "A"}},
                       // the first character is dropped unchecked
                       SplitCase{"XA\\B", false, {"A", "B"}}));
+
+// A path names a node only when every component names one: two separators
+// in a row, or separators alone beyond the root, leave an empty component.
+TEST(HasEmptyComponentTest, TellsGapsFromTheRootAndAClosingSeparator) {
+    for (const char* gap : {"\\\\", "\\\\\\", "\\Email\\\\", "\\Email\\\\Work", "\\\\Email",
+                            "\\Email\\Work\\\\", "\\Email\\\\\\"}) {
+        EXPECT_TRUE(HasEmptyComponent(gap)) << gap;
+    }
+    for (const char* whole : {"", "\\", "\\Email", "\\Email\\", "\\Email\\Work", "\\Email\\Work\\",
+                              "\\New Entry"}) {
+        EXPECT_FALSE(HasEmptyComponent(whole)) << whole;
+    }
+#if !defined(_WIN32)
+    EXPECT_TRUE(HasEmptyComponent(VirtualPathFromHost("/Email//Sub")));
+    EXPECT_TRUE(HasEmptyComponent(VirtualPathFromHost("//")));
+    EXPECT_FALSE(HasEmptyComponent(VirtualPathFromHost("/")));
+    EXPECT_FALSE(HasEmptyComponent(VirtualPathFromHost("/Email/")));
+#endif
+}
 
 TEST(VirtualPathFromHostTest, AcceptsTheLinuxSeparator) {
 #if defined(_WIN32)
@@ -120,6 +144,30 @@ TEST_F(FindNodeByPathTest, NamesMatchExactly) {
     EXPECT_EQ(missing, "email");
     EXPECT_EQ(find("\\Email "), 0);
     EXPECT_EQ(find("\\Email\\\\Gmail"), 0);  // an empty component matches nothing
+    EXPECT_EQ(missing, "");
+}
+
+// Before, the walk stopped at an empty component as if the path ended
+// there, and answered for the node before it: "\Email\\" named Email, and
+// "\Router\\X" the entry Router.
+TEST_F(FindNodeByPathTest, AnEmptyComponentNamesNoNode) {
+    for (const char* path : {"\\Email\\\\", "\\Email\\\\Gmail", "\\Email\\Gmail\\\\", "\\Router\\\\X",
+                             "\\\\Email", "\\\\", "\\\\\\", "\\Empty\\\\", "\\Nope\\\\X"}) {
+        for (bool dropLast : {false, true}) {
+            std::vector<std::string> parts;
+            SplitVirtualPath(path, parts, dropLast);
+            current = root;
+            missing = "unset";
+            EXPECT_EQ(FindNodeByPath(parts, current, cursor, missing, passwordTree().begin()), 0) << path;
+            EXPECT_FALSE(current.valid()) << path << (dropLast ? " without the last component" : "");
+            EXPECT_EQ(missing, "") << path;
+        }
+    }
+    // One separator after the last name still names the node.
+    EXPECT_EQ(find("\\Email\\"), 1);
+    EXPECT_TRUE(current == email);
+    EXPECT_EQ(find("\\Email\\Gmail\\"), 0);
+    EXPECT_TRUE(current == gmail);
     EXPECT_EQ(missing, "");
 }
 
