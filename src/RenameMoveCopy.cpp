@@ -182,8 +182,9 @@ ePathRelation classifyEntryMove(const std::vector<std::string>& s, const std::ve
 int RenameMoveCopy(const char* oldHost, const char* newHost, bool move, bool overwrite) {
     if (!UnlockForChange(true)) return wfx::FS_FILE_NOTFOUND;
     std::string oldName = VirtualPathFromHost(oldHost), newName = VirtualPathFromHost(newHost);
-    KH_LOG(eImportant, "FsRenMovFile(OldName: %s, NewName: %s, Move: %d,OverWrite: %d)", oldName.c_str(),
-           newName.c_str(), move ? 1 : 0, overwrite ? 1 : 0);
+    KH_LOG(eImportant, "FsRenMovFile(OldName: %s, NewName: %s, Move: %d,OverWrite: %d)",
+           keyholdlog::pathForLog(oldName).c_str(), keyholdlog::pathForLog(newName).c_str(), move ? 1 : 0,
+           overwrite ? 1 : 0);
     if (oldHost == nullptr || newHost == nullptr || oldName.size() < 2 || newName.size() < 2 ||
         oldName.size() >= static_cast<std::size_t>(wfx::kMaxPath) ||
         newName.size() >= static_cast<std::size_t>(wfx::kMaxPath)) {
