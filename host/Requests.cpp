@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <ostream>
+#include <vector>
 
 #include "Format.h"
 #include "LineInput.h"
@@ -34,6 +35,22 @@ std::string textIn(const char* buffer, int maxlen) {
     return std::string(buffer, length);
 }
 
+// The lines of a text, split at CR LF, a lone CR or LF.
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines(1);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            lines.emplace_back();
+        } else {
+            lines.back() += text[i];
+        }
+    }
+    return lines;
+}
+
+bool isContinuationLine(const std::string& line) { return !line.empty() && line[0] == '+'; }
+
 }  // namespace
 
 std::string requestTypeName(int type) {
@@ -54,8 +71,8 @@ bool isPasswordRequest(int type) {
 }
 
 void writeReturnedText(const std::string& text, char* returned, int maxlen) {
-    if (!returned || maxlen <= 0) return;
-    const std::size_t room = static_cast<std::size_t>(maxlen) - 1;
+    if (!returned || maxlen < 0) return;
+    const std::size_t room = static_cast<std::size_t>(maxlen);
     const std::size_t length = text.size() < room ? text.size() : room;
     std::memcpy(returned, text.data(), length);
     returned[length] = '\0';
@@ -70,6 +87,11 @@ ScriptAnswer parseAnswerLine(const std::string& line) {
         answer.kind = ScriptAnswer::Cancel;
     }
     return answer;
+}
+
+std::string continuedText(const std::string& line) {
+    if (!isContinuationLine(line)) return {};
+    return line.substr(line.size() > 1 && line[1] == ' ' ? 2 : 1);
 }
 
 bool acceptsMessage(int type, const std::string& reply) {
@@ -101,7 +123,9 @@ bool ScriptAnswerer::request(int type, char* returned, int maxlen) {
         out_ << "answered " << (type == wfx::RT_MsgOK ? "ok" : accepted ? "yes" : "no") << "\n";
         return accepted;
     }
-    writeReturnedText(answer.text, returned, maxlen);
+    std::string text = answer.text;
+    while (lines_.nextIf(isContinuationLine, line)) text += kAnswerLineBreak + continuedText(line);
+    writeReturnedText(text, returned, maxlen);
     if (isPasswordRequest(type))
         out_ << "answered *****\n";
     else
@@ -143,11 +167,24 @@ bool TerminalAnswerer::request(int type, char* returned, int maxlen) {
         }
         return acceptsMessage(type, reply);
     }
-    const bool read = isPasswordRequest(type) ? input_.readSecret("password: ", reply)
-                                              : input_.readText("answer: ", textIn(returned, maxlen), reply);
-    if (!read) {
-        out_ << "\ncancelled\n";
-        return false;
+    if (isPasswordRequest(type)) {
+        if (!input_.readSecret("password: ", reply)) {
+            out_ << "\ncancelled\n";
+            return false;
+        }
+        writeReturnedText(reply, returned, maxlen);
+        return true;
+    }
+    // A preset of several lines is offered line by line, each on a prompt of
+    // its own; the answer has as many lines.
+    const std::vector<std::string> preset = linesOf(textIn(returned, maxlen));
+    for (std::size_t i = 0; i < preset.size(); ++i) {
+        std::string line;
+        if (!input_.readText(i == 0 ? "answer: " : "     + ", preset[i], line)) {
+            out_ << "\ncancelled\n";
+            return false;
+        }
+        reply += (i == 0 ? std::string() : std::string(kAnswerLineBreak)) + line;
     }
     writeReturnedText(reply, returned, maxlen);
     return true;

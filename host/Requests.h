@@ -16,12 +16,22 @@ std::string requestTypeName(int type);  // RT_Password, RT_MsgOK, ...
 bool isMessageRequest(int type);        // RT_MsgOK, RT_MsgYesNo, RT_MsgOKCancel
 bool isPasswordRequest(int type);       // RT_Password, RT_PasswordFirewall
 
-// Copies TEXT into the plug-in's buffer of MAXLEN bytes: at most MAXLEN-1
-// bytes and a terminating NUL, nothing at all when MAXLEN is not positive.
+// Copies TEXT into the plug-in's buffer as a file manager does: at most MAXLEN
+// characters and a terminating NUL (the buffer holds MAXLEN+1 bytes); nothing
+// at all when MAXLEN is negative.
 void writeReturnedText(const std::string& text, char* returned, int maxlen);
 
+// The line break between the lines of a multi-line answer, as the plug-ins'
+// multi-line edits on Windows hold it.
+constexpr const char* kAnswerLineBreak = "\r\n";
+
+// The text a continuation line ("+ text", or "+" alone for an empty line)
+// adds to the answer before it, after a line break; "" for other lines.
+std::string continuedText(const std::string& line);
+
 // A script line read as an answer: "> text" (or ">" alone, the empty text)
-// answers, "!cancel" cancels, anything else is no answer.
+// answers, "!cancel" cancels, anything else is no answer. Continuation lines
+// right behind an answer add further lines to it (see continuedText).
 struct ScriptAnswer {
     enum Kind { None, Text, Cancel } kind = None;
     std::string text;
@@ -36,7 +46,7 @@ public:
     virtual ~Answerer() = default;
 
     // Answers a request the plug-in made. Text answers go into RETURNED, a
-    // buffer of MAXLEN bytes that holds the preset text. False: cancelled.
+    // buffer of MAXLEN+1 bytes that holds the preset text. False: cancelled.
     virtual bool request(int type, char* returned, int maxlen) = 0;
 
     // Answers a yes/no question of the panel's own, already printed.

@@ -203,7 +203,7 @@ bool matchesWindow(const tTreeNode& entry, const std::string& lowerTitle) {
     if (entry.autoTypeWindows.empty()) {
         const std::string title = lowerCased(entry.name);
         if (lowerTitle.find(title) == std::string::npos) return false;
-        KH_LOG(eRubbish, "Found Default Auto-Type-Window: %s", title.c_str());
+        KH_LOG(eRubbish, "Found Default Auto-Type-Window of entry #%u", static_cast<unsigned>(entry.uniqueNumber));
         return true;
     }
     int number = 0;
@@ -215,7 +215,9 @@ bool matchesWindow(const tTreeNode& entry, const std::string& lowerTitle) {
 
 std::string escapeKeyText(const std::string& text) {
     std::string out;
-    out.reserve(text.size());
+    // Room for every character escaped: the text may be a secret, and a
+    // buffer that grew would be freed holding part of it.
+    out.reserve(text.size() * 12);
     for (char c : text) {
         switch (c) {
             case '{': out += "{LEFTBRACE}"; break;
@@ -233,10 +235,44 @@ std::string escapeKeyText(const std::string& text) {
     return out;
 }
 
+namespace {
+
+// Appends a field's plain text, escaped as the key sender needs it when
+// `escaped`, to the sequence being put together; every temporary copy is
+// wiped.
+void appendField(WipedString& out, std::string value, bool escaped) {
+    if (escaped) {
+        std::string keys = escapeKeyText(value);
+        out.append(keys.data(), keys.size());
+        secureWipe(keys);
+    } else {
+        out.append(value.data(), value.size());
+    }
+    secureWipe(value);
+}
+
+// The finished sequence in a string of its own size; the working copy is wiped.
+std::string finished(WipedString& out) {
+    std::string sequence(out.data(), out.size());
+    secureWipe(out);
+    return sequence;
+}
+
+}  // namespace
+
 std::string buildAutoTypeSequence(tTreeNode& entry) {
     const std::string delay = delayText();
-    if (entry.autoTypeSequence.empty())
-        return delay + escapeKeyText(entry.getUserName()) + "{TAB}" + delay + escapeKeyText(entry.getPassword()) + "~";
+    // Put together in a buffer that is wiped whenever it grows or goes away.
+    WipedString out;
+    if (entry.autoTypeSequence.empty()) {
+        out.append(delay);
+        appendField(out, entry.getUserName(), true);
+        out += "{TAB}";
+        out.append(delay);
+        appendField(out, entry.getPassword(), true);
+        out += "~";
+        return finished(out);
+    }
 
     // One pass over the definition: the values put in are never searched
     // again, so a user name, password or notes text holding a placeholder or
@@ -245,7 +281,6 @@ std::string buildAutoTypeSequence(tTreeNode& entry) {
     static const char* const kPasswords[] = {"{PASSWORD}", "%PASSWORD%"};
     static const char* const kNotes[] = {"{NOTES}", "%NOTES%"};
     const std::string& def = entry.autoTypeSequence;
-    std::string out;
     out.reserve(def.size() + 64);
     auto placeholderAt = [&def](std::size_t i, const char* const (&names)[2]) -> std::size_t {
         for (const char* name : names) {
@@ -257,15 +292,17 @@ std::string buildAutoTypeSequence(tTreeNode& entry) {
     for (std::size_t i = 0; i < def.size();) {
         if (std::size_t len = placeholderAt(i, kUserNames)) {
             KH_LOG(eInformation, "Substituting %s", def.substr(i, len).c_str());
-            out += delay + escapeKeyText(entry.getUserName());
+            out.append(delay);
+            appendField(out, entry.getUserName(), true);
             i += len;
         } else if (std::size_t len = placeholderAt(i, kPasswords)) {
             KH_LOG(eInformation, "Substituting %s", def.substr(i, len).c_str());
-            out += delay + escapeKeyText(entry.getPassword());
+            out.append(delay);
+            appendField(out, entry.getPassword(), true);
             i += len;
         } else if (std::size_t len = placeholderAt(i, kNotes)) {
             KH_LOG(eInformation, "Substituting %s", def.substr(i, len).c_str());
-            out += entry.getNotes();
+            appendField(out, entry.getNotes(), false);
             i += len;
         } else if (def[i] == '@') {
             out += "{AT}";  // an at sign written in the definition is typed as one
@@ -274,7 +311,7 @@ std::string buildAutoTypeSequence(tTreeNode& entry) {
             out += def[i++];
         }
     }
-    return out;
+    return finished(out);
 }
 
 AutoTypeInfo autoTypeInfo(tTreeNode& entry) {

@@ -6,6 +6,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
 #include "res/resource.h"
+#include "security/SecureString.h"
 
 const tDialogTemplate& CEntriesMatched::resourceTemplate() {
     static const tDialogTemplate t = [] {
@@ -21,26 +22,39 @@ const tDialogTemplate& CEntriesMatched::resourceTemplate() {
 }
 
 std::string CEntriesMatched::toolTipText(const std::string& notes) {
-    std::string lines;
-    lines.reserve(notes.size());
+    // Put together in place: the notes may be secret, and no buffer is freed
+    // holding part of them.
+    static const std::string kHead = "Notes:\n\n";
+    std::string text;
+    text.reserve(kHead.size() + notes.size());
+    text = kHead;
     for (std::size_t i = 0; i < notes.size(); ++i) {
         if (notes[i] == '\r') {
             if (i + 1 < notes.size() && notes[i + 1] == '\n') ++i;
-            lines += '\n';
+            text += '\n';
         } else {
-            lines += notes[i];
+            text += notes[i];
         }
     }
-    std::size_t end = lines.find_last_not_of(" \t\n");
-    lines.erase(end == std::string::npos ? 0 : end + 1);
-    return "Notes:\n\n" + lines;
+    std::size_t end = text.find_last_not_of(" \t\n");
+    text.erase(end == std::string::npos || end < kHead.size() ? kHead.size() : end + 1);
+    return text;
 }
 
 CEntriesMatched::CEntriesMatched(const std::map<std::string, AutoTypeInfo>& matches, void* parentWindow)
     : m_matches(matches), m_parent(parentWindow) {
-    for (const auto& match : m_matches) {
-        KH_LOG(eRubbish, "Len for %s is %d", match.first.c_str(), static_cast<int>(match.first.size()));
+    KH_LOG(eRubbish, "%d entries match", static_cast<int>(m_matches.size()));
+}
+
+CEntriesMatched::~CEntriesMatched() {
+    // The copy holds key sequences with passwords in them, notes and titles.
+    while (!m_matches.empty()) {
+        auto match = m_matches.extract(m_matches.begin());
+        secureWipe(match.key());
+        secureWipe(match.mapped().keySequence);
+        secureWipe(match.mapped().notesText);
     }
+    secureWipe(m_selectedTitle);
 }
 
 int CEntriesMatched::DoModal() { return platform::dialogs().runModal(*this, m_parent); }
@@ -55,6 +69,8 @@ void CEntriesMatched::onInit(IDialogControls& controls) {
         toolTips.push_back(toolTipText(match.second.notesText));
     }
     controls.setListItems(IDC_MATCHED_LIST, titles, toolTips);  // the list sorts them
+    for (std::string& title : titles) secureWipe(title);
+    for (std::string& toolTip : toolTips) secureWipe(toolTip);
     controls.selectIndex(IDC_MATCHED_LIST, 0);
 }
 

@@ -13,6 +13,9 @@ class CEntriesMatched : public CDialogLogic {
 public:
     // `matches`: entry title to what typing it needs; the dialog keeps a copy.
     explicit CEntriesMatched(const std::map<std::string, AutoTypeInfo>& matches, void* parentWindow = nullptr);
+    ~CEntriesMatched() override;
+    CEntriesMatched(const CEntriesMatched&) = delete;
+    CEntriesMatched& operator=(const CEntriesMatched&) = delete;
 
     // kDialogOk or kDialogCancel (0 when the dialog could not be shown).
     int DoModal();

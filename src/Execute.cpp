@@ -265,7 +265,7 @@ int openEntry(const std::string& path, const Resolved& at) {
 
 // "open": -1 when the common exit with a panel refresh follows.
 int open(const std::string& path) {
-    KH_LOG(eInformation, "open %s)", path.c_str());
+    KH_LOG(eInformation, "open %s)", keyholdlog::pathForLog(path).c_str());
     Resolved at = resolve(path);
     tTreeNode node;
     {
@@ -275,7 +275,7 @@ int open(const std::string& path) {
     }
     if (node.nodeType != eNode_UnLockKeyhold && !at.complete) {
         // The node is gone (deleted meanwhile): nothing else is opened in its place.
-        KH_LOG(eTroubleShoot, "Not found: %s", path.c_str());
+        KH_LOG(eTroubleShoot, "Not found: %s", keyholdlog::pathForLog(path).c_str());
         return wfx::FS_EXEC_ERROR;
     }
     switch (node.nodeType) {
@@ -321,7 +321,7 @@ void SplitCommandLine(const std::string& text, std::string& command, std::string
 
 int ExecuteFile(const char* remoteName, const char* verb) {
     std::string path = VirtualPathFromHost(remoteName);
-    KH_LOG(eImportant, "FsExecuteFile(remoteName:%s)", path.c_str());
+    KH_LOG(eImportant, "FsExecuteFile(remoteName:%s)", keyholdlog::pathForLog(path).c_str());
     std::string v = verb != nullptr ? verb : "";
     int result = wfx::FS_EXEC_OK;
     if (HasEmptyComponent(path)) {

@@ -1,5 +1,7 @@
 #include "KeyholdApp.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "Autolock.h"
@@ -22,29 +24,47 @@ namespace {
 constexpr unsigned kPanelRefreshMessage = 1075;  // WM_USER + 51
 constexpr unsigned kPanelRefreshCommand = 540;
 constexpr std::size_t kTitleBuffer = 260;
-constexpr int kRequestBuffer = 1024;
+// An answer comes back in a buffer of at least this size; one preset with a
+// text gets this much room beyond it as well.
+constexpr std::size_t kRequestBuffer = 1024 * 1024;
+constexpr std::size_t kRequestRoom = 64 * 1024;
 
-// Hands a request to the host through its callback, with buffers it may write.
+using WipedBuffer = std::vector<char, WipingAllocator<char>>;
+
+WipedBuffer terminated(const std::string& text) {
+    WipedBuffer buffer;
+    buffer.reserve(text.size() + 1);
+    buffer.assign(text.begin(), text.end());
+    buffer.push_back('\0');
+    return buffer;
+}
+
+}  // namespace
+
+// Hands a request to the host through its callback, with buffers it may
+// write. A host writes up to MaxLen characters and a terminating zero, so
+// MaxLen is one less than the answer buffer holds. Every buffer may carry a
+// secret (an entry's summary, a generated password, a field's value) and is
+// wiped before it is freed.
 platform::HostRequest hostRequestOf(const tHostConnection& host) {
     wfx::tRequestProc proc = host.request;
     int pluginNr = host.pluginNr;
     if (proc == nullptr) return platform::HostRequest();
     return [proc, pluginNr](int type, const std::string& title, const std::string& text, std::string& answer) {
-        std::vector<char> t(title.begin(), title.end());
-        t.push_back('\0');
-        std::vector<char> x(text.begin(), text.end());
-        x.push_back('\0');
-        std::vector<char> r(kRequestBuffer, '\0');
-        std::strncpy(r.data(), answer.c_str(), r.size() - 1);
-        bool ok = proc(pluginNr, type, t.data(), x.data(), r.data(), kRequestBuffer) != 0;
+        WipedBuffer t = terminated(title);
+        WipedBuffer x = terminated(text);
+        const std::size_t size =
+            std::min<std::size_t>(std::max(kRequestBuffer, answer.size() + kRequestRoom), INT_MAX);
+        WipedBuffer r(size, '\0');
+        std::memcpy(r.data(), answer.data(), std::min(answer.size(), size - 1));
+        bool ok = proc(pluginNr, type, t.data(), x.data(), r.data(), static_cast<int>(size - 1)) != 0;
         r.back() = '\0';
-        answer.assign(r.data());
-        std::fill(r.begin(), r.end(), '\0');
+        std::string given(r.data(), static_cast<std::size_t>(std::find(r.begin(), r.end(), '\0') - r.begin()));
+        secureWipe(answer);
+        answer.swap(given);
         return ok;
     };
 }
-
-}  // namespace
 
 tNavigationState::tNavigationState() {
     TreePos none = passwordTree().end();

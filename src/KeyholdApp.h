@@ -12,6 +12,7 @@
 #include "PluginSettings.h"
 #include "TreeNode.h"
 #include "WfxApi.h"
+#include "platform/MessageBoxes.h"
 #include "security/SecureString.h"
 
 class CLockThread;
@@ -135,6 +136,10 @@ PluginSettings& settings();
 // The plug-in folder of a module file name: the name cut before its last
 // separator, or the whole name when it holds none.
 std::string pluginFolderOf(const std::string& moduleFileName, char separator);
+
+// The host's request callback as the dialogs and message boxes use it.
+// Empty when the host gave none.
+platform::HostRequest hostRequestOf(const tHostConnection& host);
 
 // Command nodes
 tTreeNode MakeCommandNode(const std::string& name, int nodeType);

@@ -63,7 +63,7 @@ wfx::HANDLE nothingToList(wfx::WIN32_FIND_DATAA* fd, tFindRecord* record) {
 
 wfx::HANDLE FindFirst(const char* hostPath, wfx::WIN32_FIND_DATAA* fd) {
     std::string path = VirtualPathFromHost(hostPath);
-    KH_LOG(eRubbish, "Entering FsFindFirst(%s)", path.c_str());
+    KH_LOG(eRubbish, "Entering FsFindFirst(%s)", keyholdlog::pathForLog(path).c_str());
     if (fd == nullptr) return wfx::invalidHandle();
 
     // The store opens outside the lock: the password prompt may take a while.

@@ -20,6 +20,13 @@ std::string sourceFileName(const char* file) {
     return name;
 }
 
+std::string pathForLog(const std::string& path) {
+    std::string::size_type end = path.find_last_not_of("/\\");
+    if (end == std::string::npos) return path;  // the root
+    std::string::size_type cut = path.find_last_of("/\\", end);
+    return (cut == std::string::npos ? std::string() : path.substr(0, cut + 1)) + "*";
+}
+
 std::string formatV(const char* format, va_list args) {
     va_list again;
     va_copy(again, args);

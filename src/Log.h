@@ -34,6 +34,12 @@ void write(int level, const char* file, int line, const char* format, ...)
 // The name of a source file without its folders ("Listing.cpp").
 std::string sourceFileName(const char* file);
 
+// A virtual path as the log may show it: its folders, and in place of its
+// last component "*". That component may be an entry's title, and the title
+// of an encrypted entry is a secret; entries are named in the log by their
+// number only.
+std::string pathForLog(const std::string& path);
+
 // A printf-style text, formatted whole.
 std::string formatV(const char* format, va_list args);
 

@@ -128,7 +128,7 @@ bool DecryptTitle() {
         tTreeNode& n = *p;
         if (!n.isEntry()) continue;
         if (n.encrypted || n.markedForEncryption) {
-            KH_LOG(eRubbish, "Title: %s ", n.name.c_str());
+            KH_LOG(eRubbish, "Entry #%u", static_cast<unsigned>(n.uniqueNumber));
             // Titles with a salt were decrypted while the tree was built.
             if (n.titleSalt.empty()) {
                 KH_LOG(eRubbish, "Encrypting Title of entry: %d ", static_cast<int>(n.uniqueNumber));
@@ -236,7 +236,7 @@ int ReEncryptAll(const CSecureString& previous) {
         tTreeNode& n = *p;
         std::vector<StoredField> fields = encryptedFields(n);
         if (fields.empty()) continue;
-        if (n.isEntry()) KH_LOG(eRubbish, "Title: %s ", n.name.c_str());
+        if (n.isEntry()) KH_LOG(eRubbish, "Entry #%u", static_cast<unsigned>(n.uniqueNumber));
         for (const StoredField& f : fields) {
             PlannedField planned{&n, f, *f.text, std::string()};
             if (!ReEncryptOne(previous, planned.text, *f.salt, planned.salt)) {

@@ -89,10 +89,11 @@ std::optional<tIconInfo> CNodeIcon::getNodeIcon(const std::string& path) const {
     auto found = m_map.find(path);
     if (found == m_map.end()) found = m_map.find(lastComponentKey(path));
     if (found == m_map.end() || !found->second) {
-        KH_LOG(eFatal, "getNodeIcon(%s)", path.c_str());
+        KH_LOG(eFatal, "getNodeIcon(%s)", keyholdlog::pathForLog(path).c_str());
         return std::nullopt;
     }
-    KH_LOG(eInformation, "getNodeIcon(%s) with %s", path.c_str(), kindOf(found->second->resourceId));
+    KH_LOG(eInformation, "getNodeIcon(%s) with %s", keyholdlog::pathForLog(path).c_str(),
+           kindOf(found->second->resourceId));
     return *found->second;
 }
 
@@ -103,7 +104,7 @@ int CNodeIcon::addIconToMap(std::int32_t keyValue, std::int32_t resourceId, cons
         std::lock_guard<std::mutex> guard(m_mutex);
         m_map[path] = std::move(record);
     }
-    KH_LOG(eInformation, "addIconToMap(%s) with %s", path.c_str(), kindOf(resourceId));
+    KH_LOG(eInformation, "addIconToMap(%s) with %s", keyholdlog::pathForLog(path).c_str(), kindOf(resourceId));
     return 1;
 }
 
@@ -125,10 +126,10 @@ int CNodeIcon::deleteNodeIcon(const std::string& path) {
         m_map.erase(found);
     }
     if (!record) {
-        KH_LOG(eError, "Failed searching for: %s", path.c_str());
+        KH_LOG(eError, "Failed searching for: %s", keyholdlog::pathForLog(path).c_str());
         return 1;
     }
-    KH_LOG(eRubbish, "Deeting icon %s with %s", path.c_str(), kindOf(record->resourceId));
+    KH_LOG(eRubbish, "Deeting icon %s with %s", keyholdlog::pathForLog(path).c_str(), kindOf(record->resourceId));
     return 1;
 }
 
@@ -159,7 +160,7 @@ CNodeIcon& nodeIcons() {
 
 int ExtractCustomIcon(const char* remoteName, int extractFlags, wfx::HICON* icon) {
     std::string path = VirtualPathFromHost(remoteName);
-    KH_LOG(eRubbish, "FsExtractCustomIcon(%s)", path.c_str());
+    KH_LOG(eRubbish, "FsExtractCustomIcon(%s)", keyholdlog::pathForLog(path).c_str());
     std::string last = path;
     if (!last.empty() && last.back() == '\\') last.pop_back();
     std::string::size_type slash = last.rfind('\\');

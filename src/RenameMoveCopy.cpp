@@ -184,8 +184,9 @@ int RenameMoveCopy(const char* oldHost, const char* newHost, bool move, bool ove
     // A path with an empty component names nothing: no password is asked for it.
     if (HasEmptyComponent(oldName) || HasEmptyComponent(newName)) return wfx::FS_FILE_NOTFOUND;
     if (!UnlockForChange(true)) return wfx::FS_FILE_NOTFOUND;
-    KH_LOG(eImportant, "FsRenMovFile(OldName: %s, NewName: %s, Move: %d,OverWrite: %d)", oldName.c_str(),
-           newName.c_str(), move ? 1 : 0, overwrite ? 1 : 0);
+    KH_LOG(eImportant, "FsRenMovFile(OldName: %s, NewName: %s, Move: %d,OverWrite: %d)",
+           keyholdlog::pathForLog(oldName).c_str(), keyholdlog::pathForLog(newName).c_str(), move ? 1 : 0,
+           overwrite ? 1 : 0);
     if (oldHost == nullptr || newHost == nullptr || oldName.size() < 2 || newName.size() < 2 ||
         oldName.size() >= static_cast<std::size_t>(wfx::kMaxPath) ||
         newName.size() >= static_cast<std::size_t>(wfx::kMaxPath)) {

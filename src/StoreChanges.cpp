@@ -165,7 +165,8 @@ wfx::BOOL RemoveFolder(const char* hostPath) {
 int PutFile(const char* localName, const char* hostPath, int copyFlags) {
     std::string local = localName ? localName : "";
     std::string path = VirtualPathFromHost(hostPath);
-    KH_LOG(eImportant, "FsPutFile(LocalName: %s, RemoteName: %s, CopyFlags: %d)", local.c_str(), path.c_str(),
+    KH_LOG(eImportant, "FsPutFile(LocalName: %s, RemoteName: %s, CopyFlags: %d)", local.c_str(),
+           keyholdlog::pathForLog(path).c_str(),
            copyFlags);
     if (copyFlags & wfx::FS_COPYFLAGS_RESUME) return wfx::FS_FILE_NOTSUPPORTED;
     if (!usable(hostPath, path)) return wfx::FS_FILE_NOTFOUND;

@@ -48,7 +48,7 @@ FILETIME textToFileTime(const std::string& text) {
     std::istringstream in(text);
     std::int32_t seconds = 0;
     if (!(in >> seconds)) {
-        KH_LOG(eTroubleShoot, "BadConversion: %s", ("convertToDouble(\"" + text + "\")").c_str());
+        KH_LOG(eTroubleShoot, "BadConversion: convertToDouble() of a text of %d characters", static_cast<int>(text.size()));
         seconds = 0;
     }
     return fromUInt64(static_cast<std::uint64_t>(kUnixEpochAsFileTime + seconds * kTicksPerSecond));

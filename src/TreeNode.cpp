@@ -75,7 +75,7 @@ bool equalIgnoringCase(const std::string& a, const std::string& b) {
 tTreeNode::tTreeNode() { setCreationTime(""); }
 
 int tTreeNode::getNodeType() const {
-    if (nodeType == eNode_None) KH_LOG(eError, "Node %s without node type", name.c_str());
+    if (nodeType == eNode_None) KH_LOG(eError, "Node #%u without node type", static_cast<unsigned>(uniqueNumber));
     return nodeType;
 }
 

@@ -99,7 +99,7 @@ void readEntry(const TiXmlElement* e, tTreeNode& node) {
     node.setIcon(icon.empty() ? "default" : icon);
     node.encryptedTitle = node.name;
     if (encrypt == "true") {
-        KH_LOG(eRubbish, "File %s marked for encryption", node.name.c_str());
+        KH_LOG(eRubbish, "Entry #%u marked for encryption", static_cast<unsigned>(node.uniqueNumber));
         node.markedForEncryption = true;
     }
     for (const TiXmlElement* c = e->FirstChildElement(); c != nullptr; c = c->NextSiblingElement()) {
@@ -175,7 +175,7 @@ void XmlData::resetForTesting() {
 TiXmlElement* buildXmlElement(tTreeNode& node) {
     TiXmlElement* e = nullptr;
     if (node.isEntry()) {
-        KH_LOG(eRubbish, "Creating XML for file node %s", node.name.c_str());
+        KH_LOG(eRubbish, "Creating XML for entry #%u", static_cast<unsigned>(node.uniqueNumber));
         e = new TiXmlElement("file");
         e->SetAttribute("name", node.titleSalt.empty() ? node.name : node.encryptedTitle);
         if (!node.titleSalt.empty()) e->SetAttribute("salt", node.titleSalt);
@@ -488,7 +488,7 @@ TiXmlElement* XmlData::findElementById(TiXmlNode* start, std::uint32_t number) {
 int XmlData::createXML(const tTreeNode& parent, tTreeNode& node) { return createXML(parent.uniqueNumber, node); }
 
 int XmlData::createXML(std::uint32_t parentNumber, tTreeNode& node) {
-    KH_LOG(eInformation, "createXML for entry %s", node.name.c_str());
+    KH_LOG(eInformation, "createXML for node #%u", static_cast<unsigned>(node.uniqueNumber));
     TiXmlElement* parent = m_document ? findElementById(m_document->RootElement(), parentNumber) : nullptr;
     if (parent == nullptr) {
         KH_LOG(eError, "parent node number %d does not exist", static_cast<int>(parentNumber));
@@ -501,7 +501,7 @@ int XmlData::createXML(std::uint32_t parentNumber, tTreeNode& node) {
 }
 
 int XmlData::updateXML(tTreeNode& node) {
-    KH_LOG(eInformation, "updateXML for entry %s", node.name.c_str());
+    KH_LOG(eInformation, "updateXML for node #%u", static_cast<unsigned>(node.uniqueNumber));
     TiXmlElement* e = m_document ? findElementById(m_document->RootElement(), node.uniqueNumber) : nullptr;
     if (node.isFolder()) {
         if (e != nullptr) e->SetAttribute("name", node.name);
@@ -518,7 +518,7 @@ int XmlData::updateXML(tTreeNode& node) {
 }
 
 int XmlData::updateXML(const tTreeNode& newParent, const tTreeNode& oldNode, tTreeNode& newNode) {
-    KH_LOG(eInformation, "updateXML for entry %s", oldNode.name.c_str());
+    KH_LOG(eInformation, "updateXML for node #%u", static_cast<unsigned>(oldNode.uniqueNumber));
     TiXmlElement* root = m_document ? m_document->RootElement() : nullptr;
     TiXmlElement* parent = findElementById(root, newParent.uniqueNumber);
     TiXmlElement* old = findElementById(root, oldNode.uniqueNumber);
@@ -542,7 +542,7 @@ int XmlData::updateXML(const tTreeNode& newParent, const tTreeNode& oldNode, tTr
 }
 
 int XmlData::deleteXML(const tTreeNode& node) {
-    KH_LOG(eInformation, "deleteXML for entry %s", node.name.c_str());
+    KH_LOG(eInformation, "deleteXML for node #%u", static_cast<unsigned>(node.uniqueNumber));
     TiXmlElement* e = m_document ? findElementById(m_document->RootElement(), node.uniqueNumber) : nullptr;
     if (e == nullptr || e->Parent() == nullptr) {
         KH_LOG(eError, "node number %d does not exist", static_cast<int>(node.uniqueNumber));

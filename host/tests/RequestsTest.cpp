@@ -3,6 +3,7 @@
 #include <cstring>
 #include <deque>
 #include <sstream>
+#include <vector>
 
 #include "HostCallbacks.h"
 #include "LineInput.h"
@@ -31,7 +32,9 @@ struct MemoryScript {
     ScriptLines script;
 };
 
-TEST(WriteReturnedText, CutsToMaxlenMinusOneAndAlwaysTerminates) {
+// As a file manager does it: MAXLEN characters and a terminating zero, in a
+// buffer of MAXLEN+1 bytes.
+TEST(WriteReturnedText, CutsToMaxlenAndTerminatesBehindIt) {
     struct Case {
         const char* text;
         int maxlen;
@@ -39,10 +42,10 @@ TEST(WriteReturnedText, CutsToMaxlenMinusOneAndAlwaysTerminates) {
     };
     const Case cases[] = {
         {"secret", 16, "secret"},
-        {"secret", 7, "secret"},    // exactly fits with its terminator
-        {"secrets", 7, "secret"},   // one byte too long
-        {"supersecretpassword", 8, "superse"},
-        {"x", 1, ""},
+        {"secret", 6, "secret"},    // exactly fills MaxLen
+        {"secrets", 6, "secret"},   // one character too long
+        {"supersecretpassword", 7, "superse"},
+        {"x", 0, ""},
         {"", 4, ""},
     };
     for (const auto& c : cases) {
@@ -50,14 +53,13 @@ TEST(WriteReturnedText, CutsToMaxlenMinusOneAndAlwaysTerminates) {
         std::memset(buffer, '#', sizeof buffer);
         writeReturnedText(c.text, buffer, c.maxlen);
         EXPECT_STREQ(buffer, c.stored) << c.text << " into " << c.maxlen;
-        for (int i = c.maxlen; i < static_cast<int>(sizeof buffer); ++i)
-            ASSERT_EQ(buffer[i], '#') << "wrote past maxlen " << c.maxlen << " at " << i;
+        for (int i = c.maxlen + 1; i < static_cast<int>(sizeof buffer); ++i)
+            ASSERT_EQ(buffer[i], '#') << "wrote past maxlen+1 " << c.maxlen << " at " << i;
     }
 }
 
-TEST(WriteReturnedText, NothingIsWrittenWithoutRoom) {
+TEST(WriteReturnedText, NothingIsWrittenWithoutABuffer) {
     char buffer[4] = {'#', '#', '#', '#'};
-    writeReturnedText("abc", buffer, 0);
     writeReturnedText("abc", buffer, -5);
     writeReturnedText("abc", nullptr, 4);
     EXPECT_EQ(std::string(buffer, 4), "####");
@@ -107,7 +109,7 @@ TEST(ScriptAnswerer, TextAnswerIsCutAndTheNextCommandStaysInPlace) {
     ScriptAnswerer answerer(memory.script, out);
     char buffer[16];
     std::memset(buffer, 'X', sizeof buffer);
-    EXPECT_TRUE(answerer.request(wfx::RT_UserName, buffer, 8));
+    EXPECT_TRUE(answerer.request(wfx::RT_UserName, buffer, 7));
     EXPECT_STREQ(buffer, "superse");
     EXPECT_EQ(buffer[8], 'X');
     EXPECT_EQ(out.str(), "answered \"superse\"\n");
@@ -119,7 +121,7 @@ TEST(ScriptAnswerer, PasswordsAreNeverPrinted) {
     std::ostringstream out;
     ScriptAnswerer answerer(memory.script, out);
     char buffer[32] = {};
-    EXPECT_TRUE(answerer.request(wfx::RT_Password, buffer, sizeof buffer));
+    EXPECT_TRUE(answerer.request(wfx::RT_Password, buffer, sizeof buffer - 1));
     EXPECT_STREQ(buffer, "hunter2");
     EXPECT_EQ(out.str(), "answered *****\n");
     EXPECT_EQ(out.str().find("hunter2"), std::string::npos);
@@ -234,15 +236,60 @@ TEST(TerminalAnswerer, PasswordsAreReadHiddenAndTextStartsFromThePreset) {
     std::ostringstream out;
     TerminalAnswerer answerer(user, out);
     char password[4] = {};
-    EXPECT_TRUE(answerer.request(wfx::RT_Password, password, sizeof password));
+    EXPECT_TRUE(answerer.request(wfx::RT_Password, password, sizeof password - 1));
     EXPECT_STREQ(password, "hun");
     char name[16] = "alice";
-    EXPECT_TRUE(answerer.request(wfx::RT_UserName, name, sizeof name));
+    EXPECT_TRUE(answerer.request(wfx::RT_UserName, name, sizeof name - 1));
     EXPECT_STREQ(name, "bob");
     EXPECT_TRUE(answerer.request(wfx::RT_MsgYesNo, nullptr, 0));
     EXPECT_FALSE(answerer.request(wfx::RT_MsgOKCancel, nullptr, 0));
     EXPECT_EQ(user.kinds, (std::vector<std::string>{"secret", "text", "text", "text"}));
     EXPECT_EQ(user.presets.at(0), "alice");
+}
+
+// A script gives an answer of several lines as the answer line followed by
+// continuation lines; they are joined with CR LF, the line break of the
+// Windows multi-line edits, so that notes keep their lines.
+TEST(ScriptAnswerer, ContinuationLinesMakeAMultiLineAnswer) {
+    MemoryScript memory({"> first line", "+ second line", "+", "+  indented", "# a comment between", "+last",
+                         "> next answer", "+ its own line", "ls"});
+    std::ostringstream out;
+    ScriptAnswerer answerer(memory.script, out);
+    std::vector<char> buffer(256, 'X');
+    EXPECT_TRUE(answerer.request(wfx::RT_Other, buffer.data(), static_cast<int>(buffer.size()) - 1));
+    EXPECT_STREQ(buffer.data(), "first line\r\nsecond line\r\n\r\n indented\r\nlast");
+    EXPECT_EQ(out.str(), "answered \"first line\\r\\nsecond line\\r\\n\\r\\n indented\\r\\nlast\"\n");
+    EXPECT_TRUE(answerer.request(wfx::RT_Other, buffer.data(), static_cast<int>(buffer.size()) - 1));
+    EXPECT_STREQ(buffer.data(), "next answer\r\nits own line");
+    EXPECT_EQ(memory.nextCommand(), "ls");
+}
+
+// A long answer arrives whole when the buffer holds it, and exactly MaxLen
+// characters and the zero of it when not.
+TEST(ScriptAnswerer, LongAnswerFillsMaxLenAndTheZeroOnly) {
+    const std::string longText(100000, 'n');
+    MemoryScript memory({"> " + longText, "> " + longText});
+    std::ostringstream out;
+    ScriptAnswerer answerer(memory.script, out);
+    std::vector<char> roomy(200001, 'X');
+    EXPECT_TRUE(answerer.request(wfx::RT_Other, roomy.data(), 200000));
+    EXPECT_EQ(std::string(roomy.data()), longText);
+    std::vector<char> tight(1026, 'X');
+    EXPECT_TRUE(answerer.request(wfx::RT_Other, tight.data(), 1024));
+    EXPECT_EQ(std::string(tight.data()), longText.substr(0, 1024));
+    EXPECT_EQ(tight[1025], 'X');
+}
+
+// At the terminal a preset of several lines is offered line by line; the
+// answer keeps them as lines.
+TEST(TerminalAnswerer, MultiLinePresetIsOfferedLineByLine) {
+    ScriptedUser user({"one", "two changed", ""});
+    std::ostringstream out;
+    TerminalAnswerer answerer(user, out);
+    char notes[64] = "one\r\ntwo\nthree";
+    EXPECT_TRUE(answerer.request(wfx::RT_Other, notes, sizeof notes - 1));
+    EXPECT_EQ(user.presets, (std::vector<std::string>{"one", "two", "three"}));
+    EXPECT_STREQ(notes, "one\r\ntwo changed\r\n");
 }
 
 TEST(TerminalAnswerer, EndOfInputCancels) {

@@ -135,7 +135,8 @@ WFX_EXPORT int WFX_CALL FsInit(int nr, wfx::tProgressProc progressProc, wfx::tLo
     GetClassNameA(GetForegroundWindow(), className, sizeof className);
     log(std::string("foreground window ") + className);
 #endif
-    // A short buffer with a guard behind it: the host must cut the answer.
+    // A short buffer with a guard behind it: the host must cut the answer to
+    // MaxLen characters and a terminating zero, the 9 bytes before the guard.
     char password[16];
     std::memset(password, 'X', sizeof password);
     password[0] = '\0';
@@ -143,12 +144,12 @@ WFX_EXPORT int WFX_CALL FsInit(int nr, wfx::tProgressProc progressProc, wfx::tLo
     char text[] = "Master password:";
     const wfx::BOOL ok = request(nr, RT_Password, title, text, password, 8);
     bool guardIntact = true;
-    for (int i = 8; i < 16; ++i) guardIntact = guardIntact && password[i] == 'X';
+    for (int i = 9; i < 16; ++i) guardIntact = guardIntact && password[i] == 'X';
     if (!ok)
         log("password cancelled");
     else
-        log("password of " + std::to_string(strnlen(password, 8)) + " bytes, " +
-            (strnlen(password, 8) < 8 ? "terminated" : "NOT terminated") + ", guard " +
+        log("password of " + std::to_string(strnlen(password, 9)) + " bytes, " +
+            (strnlen(password, 9) <= 8 ? "terminated" : "NOT terminated") + ", guard " +
             (guardIntact ? "intact" : "overwritten"));
     return 0;
 }
@@ -285,7 +286,7 @@ WFX_EXPORT int WFX_CALL FsExecuteFile(wfx::HWND mainWin, char* remoteName, char*
         std::snprintf(answer, sizeof answer, "%s", "preset");
         char title[] = "Rename";
         char text[] = "New user name:";
-        const wfx::BOOL ok = request(pluginNr, RT_UserName, title, text, answer, sizeof answer);
+        const wfx::BOOL ok = request(pluginNr, RT_UserName, title, text, answer, sizeof answer - 1);
         log(ok ? "user name \"" + std::string(answer) + "\"" : std::string("user name cancelled"));
         return FS_EXEC_OK;
     }

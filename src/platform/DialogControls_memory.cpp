@@ -14,7 +14,24 @@ bool caseless(const std::string& a, const std::string& b) {
     });
 }
 
+void wipeAll(std::vector<std::string>& texts) {
+    for (std::string& text : texts) secureWipe(text);
+    texts.clear();
+}
+
 }  // namespace
+
+MemoryDialogControls::~MemoryDialogControls() {
+    // What the fields and lists showed may be secrets: field values, titles
+    // of encrypted entries, notes as tool tips.
+    for (auto& entry : m_controls) {
+        Control& c = entry.second;
+        secureWipe(c.text);
+        secureWipe(c.toolTip);
+        wipeAll(c.items);
+        wipeAll(c.itemToolTips);
+    }
+}
 
 MemoryDialogControls::MemoryDialogControls(CDialogLogic& logic) : m_logic(logic) {
     const tDialogTemplate& t = logic.dialogTemplate();
@@ -131,35 +148,38 @@ void MemoryDialogControls::setReadOnly(int id, bool on) { at(id).readOnly = on; 
 void MemoryDialogControls::insertAtCaret(int id, const std::string& text) { at(id).text += text; }
 void MemoryDialogControls::setListItems(int id, const std::vector<std::string>& items) {
     Control& c = at(id);
-    c.items = items;
-    c.itemToolTips.clear();
-    if (c.tpl.sorted) std::stable_sort(c.items.begin(), c.items.end(), caseless);
-    c.selected = -1;
+    fillList(c, items, nullptr);
 }
 
 void MemoryDialogControls::setListItems(int id, const std::vector<std::string>& items,
                                         const std::vector<std::string>& toolTips) {
     Control& c = at(id);
-    if (c.tpl.kind != eControlKind::ListBox) {
-        setListItems(id, items);
-        return;
-    }
-    // Each tool tip goes where its item goes.
-    std::vector<std::pair<std::string, std::string>> pairs;
-    pairs.reserve(items.size());
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        pairs.emplace_back(items[i], i < toolTips.size() ? toolTips[i] : std::string());
-    }
+    fillList(c, items, c.tpl.kind == eControlKind::ListBox ? &toolTips : nullptr);
+}
+
+void MemoryDialogControls::fillList(Control& c, const std::vector<std::string>& items,
+                                    const std::vector<std::string>* toolTips) {
+    // Items may be titles of encrypted entries and tool tips their notes:
+    // they are sorted by their places, so that no sorting buffer is freed
+    // with a copy in it, and what the list held before is wiped.
+    std::vector<std::size_t> order(items.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
     if (c.tpl.sorted) {
-        std::stable_sort(pairs.begin(), pairs.end(),
-                         [](const std::pair<std::string, std::string>& a,
-                            const std::pair<std::string, std::string>& b) { return caseless(a.first, b.first); });
+        std::stable_sort(order.begin(), order.end(),
+                         [&items](std::size_t a, std::size_t b) { return caseless(items[a], items[b]); });
     }
-    c.items.clear();
-    c.itemToolTips.clear();
-    for (std::pair<std::string, std::string>& p : pairs) {
-        c.items.push_back(std::move(p.first));
-        c.itemToolTips.push_back(std::move(p.second));
+    wipeAll(c.items);
+    wipeAll(c.itemToolTips);
+    c.items.reserve(items.size());
+    if (toolTips != nullptr) c.itemToolTips.reserve(items.size());
+    for (std::size_t i : order) {
+        c.items.push_back(items[i]);
+        // Each tool tip goes where its item goes; copied straight into place.
+        if (toolTips != nullptr && i < toolTips->size()) {
+            c.itemToolTips.push_back((*toolTips)[i]);
+        } else if (toolTips != nullptr) {
+            c.itemToolTips.emplace_back();
+        }
     }
     c.selected = -1;
 }

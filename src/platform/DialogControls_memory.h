@@ -27,6 +27,9 @@ public:
     };
 
     MemoryDialogControls(CDialogLogic& logic);
+    ~MemoryDialogControls() override;
+    MemoryDialogControls(const MemoryDialogControls&) = delete;
+    MemoryDialogControls& operator=(const MemoryDialogControls&) = delete;
 
     // The user's side.
     void start();  // the dialog opens
@@ -78,6 +81,7 @@ public:
     void endDialog(int result) override;
 
 private:
+    static void fillList(Control& c, const std::vector<std::string>& items, const std::vector<std::string>* toolTips);
     Control& at(int id);
     CDialogLogic& m_logic;
     std::map<int, Control> m_controls;

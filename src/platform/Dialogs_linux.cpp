@@ -12,6 +12,7 @@
 #include "WfxApi.h"
 #include "platform/DialogControls_memory.h"
 #include "platform/Dialogs.h"
+#include "security/SecureString.h"
 
 namespace platform {
 namespace {
@@ -37,6 +38,12 @@ bool sameCaseless(const std::string& a, const std::string& b) {
            });
 }
 
+// Wipes a plain text when it goes out of scope.
+struct tWiped {
+    std::string& text;
+    ~tWiped() { secureWipe(text); }
+};
+
 class RequestUser : public IDialogUser {
 public:
     RequestUser(MemoryDialogControls& controls, HostRequest& request) : m_controls(controls), m_request(request) {}
@@ -60,6 +67,7 @@ public:
         std::string answer = c.text;
         bool ok = m_request(wfx::RT_Other, m_controls.title(), label, answer);
         if (ok) m_controls.replace(id, answer);
+        secureWipe(answer);  // a field's value: a user name, notes, a URL
         return ok;
     }
 
@@ -86,6 +94,7 @@ private:
         for (int attempt = 0; attempt < kMaxListAttempts; ++attempt) {
             const MemoryDialogControls::Control& c = m_controls.control(id);
             std::string answer = m_controls.selectedItem(id);
+            tWiped wiped{answer};  // the title of an encrypted entry is a secret too
             if (!m_request(wfx::RT_Other, m_controls.title(), label, answer)) return false;
             // The item written exactly as answered, else the first one that
             // differs in case only: a list may hold both "abc" and "ABC".

@@ -35,6 +35,11 @@ void secureWipe(std::string& text) {
     text.clear();
 }
 
+void secureWipe(WipedString& text) {
+    if (!text.empty()) secureWipe(&text[0], text.size());
+    text.clear();
+}
+
 void releasePlainCopy(char* copy) {
     if (copy == nullptr) return;
     secureWipe(copy, std::strlen(copy));

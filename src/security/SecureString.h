@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,36 @@ void releasePlainCopy(char* copy);
 void secureWipe(void* p, std::size_t n);
 // Overwrites a plain text held in a string, then empties it.
 void secureWipe(std::string& text);
+
+// Hands out heap memory like std::allocator and overwrites it with zeros
+// before it gives it back: a container of this kind leaves no copy of what it
+// held behind, neither when it grows nor when it goes away.
+template <class T>
+struct WipingAllocator {
+    using value_type = T;
+    WipingAllocator() noexcept = default;
+    template <class U>
+    WipingAllocator(const WipingAllocator<U>&) noexcept {}
+    T* allocate(std::size_t n) { return std::allocator<T>().allocate(n); }
+    void deallocate(T* p, std::size_t n) noexcept {
+        secureWipe(p, n * sizeof(T));
+        std::allocator<T>().deallocate(p, n);
+    }
+    template <class U>
+    bool operator==(const WipingAllocator<U>&) const noexcept {
+        return true;
+    }
+    template <class U>
+    bool operator!=(const WipingAllocator<U>&) const noexcept {
+        return false;
+    }
+};
+
+// A string for plain texts being put together. Its heap buffers are wiped
+// by the allocator; a short text kept inside the object itself is wiped by
+// secureWipe before the string goes away.
+using WipedString = std::basic_string<char, std::char_traits<char>, WipingAllocator<char>>;
+void secureWipe(WipedString& text);
 
 class CSecureString {
 public:

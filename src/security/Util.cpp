@@ -57,6 +57,20 @@ std::string hexDecode(const std::string& text) {
     return out;
 }
 
+// Appends to a string that may hold a plain text already: when it has to
+// grow, the old buffer is wiped before it is freed.
+void appendWiping(std::string& out, const WipedString& more) {
+    if (more.empty()) return;
+    if (out.capacity() - out.size() < more.size()) {
+        std::string grown;
+        grown.reserve(out.size() + more.size());
+        grown.append(out);
+        secureWipe(out);
+        out.swap(grown);
+    }
+    out.append(more.data(), more.size());
+}
+
 }  // namespace
 
 void setMasterPassword(const CSecureString* password) { g_masterPassword = password; }
@@ -98,12 +112,16 @@ int decryptUnder(const CSecureString* password, const std::string& cipher, const
     std::string saltBytes = hexDecode(salt);
     KeyBuffer key(kKeyBytes);
     deriveKey(password, reinterpret_cast<const unsigned char*>(saltBytes.data()), saltBytes.size(), key);
-    std::string plain;
+    // The plain text grows in a buffer that is wiped whenever it is given
+    // back, and has room for all of it from the start.
+    WipedString plain;
     try {
+        const std::string cipherBytes = hexDecode(cipher);
+        plain.reserve(cipherBytes.size());
         CryptoPP::ECB_Mode<CryptoPP::AES>::Decryption aes(key.data(), key.size());
-        CryptoPP::StringSource(hexDecode(cipher), true,
+        CryptoPP::StringSource(cipherBytes, true,
                                new CryptoPP::StreamTransformationFilter(
-                                   aes, new CryptoPP::StringSink(plain),
+                                   aes, new CryptoPP::StringSinkTemplate<WipedString>(plain),
                                    CryptoPP::BlockPaddingSchemeDef::PKCS_PADDING));
         fault = false;
     } catch (const CryptoPP::InvalidCiphertext&) {
@@ -114,8 +132,8 @@ int decryptUnder(const CSecureString* password, const std::string& cipher, const
         KH_LOG(eFatal, "InvalidCiphertext raised");
     }
     if (failed != nullptr) *failed = fault;
-    if (failed == nullptr || !fault) plainOut += plain;
-    std::fill(plain.begin(), plain.end(), '\0');
+    if (failed == nullptr || !fault) appendWiping(plainOut, plain);
+    secureWipe(plain);
     return 1;
 }
 

@@ -415,4 +415,89 @@ TEST_F(ExecuteE2ETest, PropertiesHandTheFilledInUrlToTheShell) {
     }
 }
 
+// On Linux the entry dialogs are the host's requests. A field far longer
+// than any fixed buffer and notes of several lines (a script gives them as
+// "+" continuation lines) reach the store whole, in a new entry and when
+// modified.
+TEST_F(ExecuteE2ETest, LongFieldsAndNotesWithLineBreaksReachTheStoreWhole) {
+    if (target.isWindows()) GTEST_SKIP() << "the entry dialogs are windows there";
+    std::string userName;
+    // Well beyond any fixed buffer, and within what the pipes to the host hold
+    // while the test writes its lines.
+    for (int i = 0; userName.size() < 20000; ++i) userName += "name" + std::to_string(i) + "-";
+    PanelSession panel(target, folder);
+    open(panel);
+    panel.send("open \"\\Money\\[New Entry]\"");
+    panel.send("> Long one");
+    panel.send("> " + userName);
+    panel.send("> https://example.org/");
+    panel.send("> yes");  // "*****"
+    answerEntryPassword(panel, "pw");
+    panel.send("> first line of the notes");
+    panel.send("+ second line");
+    panel.send("+");
+    panel.send("+ after an empty line");
+    panel.send("> no");  // Expires
+    std::vector<std::string> out = panel.sync();
+    EXPECT_TRUE(anyLineHas(out, "FS_EXEC_OK")) << joinLines(out).substr(0, 3000);
+    std::unique_ptr<TiXmlElement> entry = entryTitled("Long one");
+    ASSERT_NE(entry, nullptr);
+    const std::string stored = plain(entry.get(), "username");
+    EXPECT_EQ(stored.size(), userName.size());
+    EXPECT_TRUE(stored == userName);
+    EXPECT_EQ(plain(entry.get(), "notes"), "first line of the notes\r\nsecond line\r\n\r\nafter an empty line");
+
+    panel.send("open \"\\Money\\Long one\"");
+    panel.send("> no");   // reveal
+    panel.send("> ok");   // the fields
+    panel.send("> yes");  // Modify
+    panel.send("> " + userName + "+changed");
+    panel.send("> https://example.org/");
+    panel.send("> one line");
+    panel.send("+ and another");
+    panel.send("> no");  // Expires
+    panel.send("> no");  // "*****"
+    out = panel.sync();
+    EXPECT_TRUE(anyLineHas(out, "FS_EXEC_OK")) << joinLines(out).substr(0, 3000);
+    EXPECT_EQ(panel.quit(), 0);
+    entry = entryTitled("Long one");
+    ASSERT_NE(entry, nullptr);
+    EXPECT_TRUE(plain(entry.get(), "username") == userName + "+changed") << plain(entry.get(), "username").size();
+    EXPECT_EQ(plain(entry.get(), "notes"), "one line\r\nand another");
+    EXPECT_EQ(plain(entry.get(), "password"), "pw");
+}
+
+// The diagnostic log names entries by number: after an encrypted entry was
+// listed, opened, renamed and deleted, neither its title (old or new) nor
+// any of its fields is in the log.
+TEST_F(ExecuteE2ETest, LogHoldsNoTitleOfAnEncryptedEntryAndNoField) {
+    settings("DebugLogging=1\nLogFormat=single\n");
+    {
+        PanelSession panel(target, folder);
+        open(panel);
+        EXPECT_EQ(listed(panel, "\\Money"), (std::vector<std::string>{"[New Entry]", "Bank"}));
+        panel.send("open \"\\Money\\Bank\"");
+        answerViewUnchanged(panel, true);
+        EXPECT_TRUE(anyLineHas(panel.sync(), "FS_EXEC_OK"));
+        EXPECT_TRUE(anyLineHas(run(panel, "mv \"\\Money\\Bank\" \"\\Money\\Vault Renamed\""), "FS_FILE_OK"));
+        EXPECT_EQ(listed(panel, "\\Money"), (std::vector<std::string>{"[New Entry]", "Vault Renamed"}));
+        EXPECT_TRUE(anyLineHas(run(panel, "rm \"\\Money\\Vault Renamed\""), "TRUE"));
+        EXPECT_EQ(listed(panel, "\\Money"), (std::vector<std::string>{"[New Entry]"}));
+        EXPECT_EQ(panel.quit(), 0);
+    }
+    std::string log;
+    for (const std::string& name : folderEntries(folder.file("Keyhold")))
+        log += readFile(folder.file("Keyhold") + "/" + name);
+    ASSERT_NE(log.find("FsRenMovFile("), std::string::npos) << "the operations were logged";
+    ASSERT_NE(log.find("FsExecuteFile("), std::string::npos);
+    for (const std::string& secret :
+         {std::string("Bank"), std::string("Vault Renamed"), std::string("Vault"), std::string("alice"),
+          std::string("s3cret"), std::string("bank.example"), created}) {
+        std::string::size_type at = log.find(secret);
+        EXPECT_EQ(at, std::string::npos)
+            << "\"" << secret << "\" in the log: "
+            << log.substr(log.rfind('\n', at) == std::string::npos ? 0 : log.rfind('\n', at), 300);
+    }
+}
+
 }  // namespace

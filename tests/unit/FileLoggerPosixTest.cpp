@@ -155,4 +155,81 @@ TEST_F(FileLoggerPosixTest, FolderThatCannotBeMadeFailsInit) {
     EXPECT_EQ(messageBoxes.shown[0].text, "Handle to log file is invalid!");
 }
 
+// The log is the user's alone: its folder 0700 and its files 0600, whatever
+// the umask; a folder and a file an earlier version left open to others are
+// closed to them.
+TEST_F(FileLoggerPosixTest, LogFolderAndFilesAreTheUsersAlone) {
+    struct Case {
+        const char* name;
+        bool earlier;  // folder 0755 and the day's file 0644 are there already
+    };
+    const Case cases[] = {{"fresh", false}, {"left by an earlier version", true}};
+    for (const Case& c : cases) {
+        std::string cmd = "rm -rf '" + folder + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        if (c.earlier) {
+            ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+            ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
+            std::ofstream(day + ".log") << "earlier\r\n";
+            ASSERT_EQ(::chmod((day + ".log").c_str(), 0644), 0);
+        }
+        mode_t saved = ::umask(022);
+        {
+            CFileLogger logger;
+            EXPECT_TRUE(logger.init(plug, "Keyhold", 7, true)) << c.name;
+            logger.log(eImportant, "A.cpp", 1, "private");
+        }
+        ::umask(saved);
+        struct stat st{};
+        ASSERT_EQ(::lstat(folder.c_str(), &st), 0) << c.name;
+        EXPECT_TRUE(S_ISDIR(st.st_mode)) << c.name;
+        EXPECT_EQ(st.st_mode & 07777, 0700u) << c.name;
+        ASSERT_EQ(::lstat((day + ".log").c_str(), &st), 0) << c.name;
+        EXPECT_EQ(st.st_mode & 07777, 0600u) << c.name;
+        EXPECT_NE(readWhole(day + ".log").find("private"), std::string::npos) << c.name;
+    }
+}
+
+// A link planted where the log folder or the day's file goes is never
+// followed: the logger does without a file, and nothing is written, created
+// or deleted where the link points.
+TEST_F(FileLoggerPosixTest, LinkWhereTheLogGoesIsRefused) {
+    const std::string elsewhere = plug + "/elsewhere";
+    ASSERT_EQ(::mkdir(elsewhere.c_str(), 0700), 0);
+    struct Case {
+        const char* name;
+        std::string link;    // planted here
+        std::string target;  // pointing there
+    };
+    const Case cases[] = {
+        {"folder linked to another folder", folder, elsewhere},
+        {"day's file linked to a file", day + ".log", elsewhere + "/victim.txt"},
+        {"day's file linked to a file not there yet", day + ".log", elsewhere + "/created.txt"},
+    };
+    for (const Case& c : cases) {
+        std::string cmd = "rm -rf '" + folder + "' && mkdir -m 700 '" + folder + "' && rm -rf '" + elsewhere +
+                          "' && mkdir -m 700 '" + elsewhere + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        std::ofstream(elsewhere + "/victim.txt") << "untouched";
+        std::ofstream(elsewhere + "/Keyhold_01_01_2020.zip") << "an old archive, not ours";
+        if (c.link == folder) ASSERT_EQ(::rmdir(folder.c_str()), 0);
+        ASSERT_EQ(::symlink(c.target.c_str(), c.link.c_str()), 0) << c.name;
+        messageBoxes.shown.clear();
+        {
+            CFileLogger logger;
+            EXPECT_FALSE(logger.init(plug, "Keyhold", 7, true)) << c.name;
+            logger.log(eImportant, "A.cpp", 1, "must not land behind the link");
+        }
+        ASSERT_EQ(messageBoxes.shown.size(), 1u) << c.name;
+        EXPECT_EQ(messageBoxes.shown[0].text, "Handle to log file is invalid!");
+        EXPECT_EQ(readWhole(elsewhere + "/victim.txt"), "untouched") << c.name;
+        EXPECT_FALSE(fileExists(elsewhere + "/created.txt")) << c.name;
+        EXPECT_FALSE(fileExists(elsewhere + "/Keyhold_03_05_2024.log")) << c.name;
+        EXPECT_TRUE(fileExists(elsewhere + "/Keyhold_01_01_2020.zip")) << c.name;
+        struct stat st{};
+        ASSERT_EQ(::lstat(c.link.c_str(), &st), 0) << c.name;
+        EXPECT_TRUE(S_ISLNK(st.st_mode)) << c.name << ": the link was replaced";
+    }
+}
+
 }  // namespace

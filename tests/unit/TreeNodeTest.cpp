@@ -104,7 +104,7 @@ TEST_F(TreeNodeTest, DefaultNodeAndIcon) {
     n.setIcon("");
     EXPECT_EQ(n.getIcon(), "default");
     EXPECT_EQ(n.getNodeType(), eNode_None);
-    EXPECT_TRUE(log.has(eError, "Node  without node type"));
+    EXPECT_TRUE(log.has(eError, "Node #0 without node type"));
 }
 
 struct TypeCase {
