@@ -10,6 +10,7 @@
 #include "LockThread.h"
 #include "LockTimer.h"
 #include "Log.h"
+#include "XmlData.h"
 #include "hkhandler/KeyholdHK.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
@@ -181,7 +182,9 @@ TreePos BuildCommandNodes(const tTreeNode& databaseRoot) {
         nav.autoTypeWindowNode =
             tree.appendChild(root, MakeCommandNode("Default Auto Type Window is OFF", eNode_AutoTypeWindowOff));
     }
-    if (settings().m_enableReload->GetValue()) {
+    // Once another program changed the store, reloading is offered whatever
+    // the settings say.
+    if (settings().m_enableReload->GetValue() || xmlData().reloadOffered()) {
         KH_LOG(eImportant, "Reload Feature ENABLED !!");
         KH_LOG(eImportant, "Feature Reload Database ENABLED!");
         tree.appendChild(root, MakeCommandNode("Reload Database", eNode_ReloadDatabase));

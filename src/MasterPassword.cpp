@@ -28,6 +28,14 @@ eOpenResult deny() {
     return eOpenResult::Fail;
 }
 
+// A store read again (reloading) that cannot be taken: the tree and document
+// read before stay, and so does the state they were in.
+eOpenResult keepStoreReadBefore() {
+    KH_LOG(eTroubleShoot, "The store read before stays");
+    xmlData().keepLoadedStore();
+    return eOpenResult::List;
+}
+
 void load() {
     KH_LOG(eRubbish, "Database found.");
     if (xmlData().loadTree(2) != 0) {
@@ -43,11 +51,12 @@ CPassWordDlg::Verifier storeVerifier() {
     return [](const CSecureString& candidate) { return xmlData().checkMasterKey(candidate); };
 }
 
-// Encrypts a field in place under a new salt when it has none yet.
+// Encrypts a field in place under a new salt when it has none yet. True only
+// when that changed it: an empty field stays as it is.
 bool encryptUnsalted(std::string& field, std::string& salt) {
-    if (!salt.empty()) return false;
+    if (!salt.empty() || field.empty()) return false;
     security::encrypt(field, field, salt);
-    return true;
+    return !salt.empty();
 }
 
 }  // namespace
@@ -55,16 +64,20 @@ bool encryptUnsalted(std::string& field, std::string& salt) {
 eOpenResult openDatabase() {
     int r = xmlData().initializeXmlData();
     if (r == eXmlAlreadyInitialized) return eOpenResult::List;
+    const bool reloading = xmlData().hasLoadedStore();
     if (r == eXmlParseError) {
         KH_LOG(eRubbish, "Error Parsing XML.");
-        xmlData().resetInitialized();
         message("Error Parsing XML.");
+        if (reloading) return keepStoreReadBefore();
+        xmlData().resetInitialized();
         return eOpenResult::Fail;
     }
     if (r == eXmlUnreadable) {
-        // An existing store that cannot be read now is never replaced by a new one.
-        xmlData().resetInitialized();
+        // An existing store that cannot be read now is never replaced by a new
+        // one, and a store read before stays in the panel.
         message(xmlData().lastError());
+        if (reloading) return keepStoreReadBefore();
+        xmlData().resetInitialized();
         return eOpenResult::Fail;
     }
     if (r != eXmlLoaded && r != eXmlNoFile) return eOpenResult::List;
@@ -84,6 +97,7 @@ eOpenResult openDatabase() {
 
     CPassWordDlg dialog(master, storeVerifier());
     dialog.setMode(r == eXmlNoFile ? 1 : 0);
+    if (r == eXmlNoFile) dialog.setTitle(kNewStorePasswordTitle);
     KH_LOG(eImportant, "Ask for password");
     int answer = dialog.DoModal(nullptr);
     if (answer == kDialogOk && r == eXmlLoaded) {
@@ -92,6 +106,7 @@ eOpenResult openDatabase() {
         navigation().databaseLoaded = true;
         xmlData().createDefaultDatabase();
     } else if (answer == kDialogCancel) {
+        // The document read is dropped; the tree and document read before stay.
         return deny();
     }
     return eOpenResult::List;

@@ -14,6 +14,8 @@ const char* const kNotEqual = "Passwords not equal.\nRetype password!";
 
 }  // namespace
 
+const char* const kNewStorePasswordTitle = "Enter Password: a new, empty password store will be created";
+
 const tDialogTemplate& CPassWordDlg::resourceTemplate() {
     static const tDialogTemplate t{
         IDD_PASSWORD,
@@ -42,6 +44,7 @@ int CPassWordDlg::DoModal(void* parentWindow) { return platform::dialogs().runMo
 
 void CPassWordDlg::onInit(IDialogControls& controls) {
     const tDialogTemplate& t = resourceTemplate();
+    if (!m_title.empty()) controls.setTitle(m_title);
     if (m_mode == 0) {
         controls.show(IDC_PASSWORD_SECOND, false);
         controls.show(IDC_PASSWORD_SECOND_LABEL, false);

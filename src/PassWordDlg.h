@@ -2,6 +2,8 @@
 // store (mode 0), or two equal ones to set a new password (mode 1).
 #pragma once
 
+#include <string>
+
 #include <functional>
 
 #include "DialogControls.h"
@@ -17,6 +19,8 @@ public:
 
     void setMode(int mode);
     int mode() const { return m_mode; }
+    // A title in place of the template's, set when the dialog opens.
+    void setTitle(const std::string& title) { m_title = title; }
     // Shows the dialog; kDialogOk or kDialogCancel.
     int DoModal(void* parentWindow = nullptr);
 
@@ -36,4 +40,8 @@ private:
     CSecureString& m_master;
     Verifier m_verify;
     int m_mode = 0;
+    std::string m_title;
 };
+
+// The title of the dialog that asks for the master password of a new store.
+extern const char* const kNewStorePasswordTitle;

@@ -3,6 +3,7 @@
 #include "KeyholdApp.h"
 #include "Listing.h"
 #include "Log.h"
+#include "NodeIcon.h"
 #include "StoreChanges.h"
 #include "VirtualPath.h"
 #include "XmlData.h"
@@ -45,8 +46,10 @@ std::size_t commonPrefix(const std::vector<std::string>& s, const std::vector<st
 
 void message(const char* text) { platform::messageBoxes().show(text, "Keyhold", platform::MessageButtons::Ok); }
 
+// A title stored encrypted is stored encrypted again under its new name; the
+// title's own salt tells, not whether the password is encrypted.
 void encryptTitle(tTreeNode& node) {
-    if (!node.encrypted) return;
+    if (node.titleSalt.empty()) return;
     node.titleSalt.clear();
     security::encrypt(node.name, node.encryptedTitle, node.titleSalt);
 }
@@ -155,14 +158,41 @@ int copyInto(TreePos source, TreePos targetFolder, const std::string& newName) {
     return wfx::FS_FILE_OK;
 }
 
-// Deletes an entry that stands where another one is to go, after the user
-// agreed to overwrite it. Folders are never overwritten: their contents
-// would be lost.
-int makeRoomFor(const std::string& targetPath, const Resolved& target) {
-    if (!target.node->isEntry()) return wfx::FS_FILE_EXISTS;
-    KH_LOG(eInformation, "Target already exists!! Will be overwritten.");
-    return DeleteEntry(targetPath.c_str()) ? wfx::FS_FILE_OK : wfx::FS_FILE_WRITEERROR;
+// An entry that stood where another one goes, after the user agreed to
+// overwrite it: out of the document (not yet saved) and out of the tree. The
+// save of the move or copy that follows takes its removal to the disk in the
+// same replacement; when that fails, it goes back where it was.
+struct Displaced {
+    tTreeNode node;
+    TreePos parent, next;
+};
+
+bool takeOut(TreePos target, Displaced& out) {
+    out.node = *target;
+    if (xmlData().deleteXML(out.node, false) != 1) return false;
+    PasswordTree& tree = passwordTree();
+    std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+    out.parent = tree.parent(target);
+    out.next = tree.nextSibling(target);
+    ListingsLeave(target);
+    tree.erase(target);
+    return true;
 }
+
+void putBack(const Displaced& d) {
+    PasswordTree& tree = passwordTree();
+    {
+        std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+        if (d.next.valid() && d.next != tree.end() && tree.parent(d.next) == d.parent) {
+            tree.insert(d.next, d.node);
+        } else {
+            tree.appendChild(d.parent, d.node);
+        }
+    }
+    xmlData().rebuildDocumentFromTree();
+}
+
+int placeSource(Resolved& source, Resolved& target, bool folder, ePathRelation relation, bool move);
 
 }  // namespace
 
@@ -227,18 +257,39 @@ int RenameMoveCopy(const char* oldHost, const char* newHost, bool move, bool ove
         return wfx::FS_FILE_USERABORT;
     }
 
+    bool displacing = false;
+    Displaced displaced;
     if (exists(target)) {
         bool sameNode = target.node == source.node;  // a rename that changes only the case
         if (!sameNode) {
-            if (!overwrite) return wfx::FS_FILE_EXISTS;
-            if (folder) return wfx::FS_FILE_EXISTS;
-            int r = makeRoomFor(newName, target);
-            if (r != wfx::FS_FILE_OK) return r;
+            // Folders are never overwritten: their contents would be lost.
+            if (!overwrite || folder || !target.node->isEntry()) return wfx::FS_FILE_EXISTS;
+            KH_LOG(eInformation, "Target already exists!! Will be overwritten.");
+            if (!takeOut(target.node, displaced)) {
+                xmlData().rebuildDocumentFromTree();
+                return wfx::FS_FILE_WRITEERROR;
+            }
+            displacing = true;
             source = resolve(oldName, shortened);
             target = resolve(newName, shortened);
-            if (!exists(source)) return wfx::FS_FILE_NOTFOUND;
         }
     }
+    int result = placeSource(source, target, folder, relation, move);
+    if (displacing) {
+        if (result == wfx::FS_FILE_OK) {
+            tTreeNode::releaseUniqueNumber(displaced.node.uniqueNumber);
+            nodeIcons().deleteNodeIcon(newName);
+        } else {
+            putBack(displaced);
+        }
+    }
+    return result;
+}
+
+namespace {
+
+int placeSource(Resolved& source, Resolved& target, bool folder, ePathRelation relation, bool move) {
+    if (!exists(source)) return wfx::FS_FILE_NOTFOUND;
     // The new name goes into an existing folder: intermediate folders are
     // never made up.
     std::string newLast = target.components.empty() ? std::string() : target.components.back();
@@ -258,3 +309,5 @@ int RenameMoveCopy(const char* oldHost, const char* newHost, bool move, bool ove
     }
     return moveElsewhere(source.node, targetFolder, newLast);
 }
+
+}  // namespace

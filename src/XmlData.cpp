@@ -10,6 +10,7 @@
 #include "Listing.h"
 #include "MasterPassword.h"
 #include "Log.h"
+#include "XmlNesting.h"
 #include "platform/Environment.h"
 #include "platform/Files.h"
 #include "platform/MessageBoxes.h"
@@ -50,24 +51,23 @@ std::uint32_t numberOf(const TiXmlElement* e) {
 
 bool isNamed(const TiXmlElement* e, const char* name) { return e->ValueStr() == name; }
 
-// How deeply the elements of an XML text nest, counted roughly from its tags.
-int nestingOf(const std::string& text) {
-    int depth = 0, deepest = 0;
-    for (std::string::size_type i = text.find('<'); i != std::string::npos; i = text.find('<', i + 1)) {
-        if (i + 1 >= text.size()) break;
-        char c = text[i + 1];
-        if (c == '/') {
-            if (depth > 0) --depth;
-        } else if (c == '!' || c == '?') {
-            continue;
-        } else {
-            std::string::size_type close = text.find('>', i);
-            if (close == std::string::npos) break;
-            if (text[close - 1] != '/') deepest = std::max(deepest, ++depth);
-        }
-        if (deepest > kMaxNesting) break;
-    }
-    return deepest;
+// Marks the elements that stand for a node of the tree: those the tree was
+// built from and those built from its nodes. Copies keep the mark.
+void* builtMark() {
+    static char mark;
+    return &mark;
+}
+
+bool isBuilt(const TiXmlElement* e) { return e->GetUserData() == builtMark(); }
+
+// Gives an element the number its node has; true when that changed the file.
+bool carryNumber(TiXmlElement* e, std::uint32_t number) {
+    e->SetUserData(builtMark());
+    std::string wanted = std::to_string(number);
+    const char* id = e->Attribute("id");
+    if (id != nullptr && wanted == id) return false;
+    e->SetAttribute("id", wanted);
+    return true;
 }
 
 // Line ends as the library's own file loading leaves them.
@@ -165,9 +165,21 @@ bool isAbsolute(const std::string& path) {
 XmlData::XmlData() = default;
 XmlData::~XmlData() = default;
 
+void XmlData::resetInitialized() {
+    m_initialized = false;
+    m_pending.reset();
+}
+
+void XmlData::keepLoadedStore() {
+    m_pending.reset();
+    m_initialized = true;
+}
+
 void XmlData::resetForTesting() {
     m_document.reset();
+    m_pending.reset();
     m_fileExists = m_initialized = m_dirty = false;
+    m_haveStamp = m_loadedOnce = m_creating = m_backupKept = m_reloadOffered = false;
     m_fileName.clear();
     m_lastError.clear();
 }
@@ -206,7 +218,10 @@ TiXmlElement* buildXmlElement(tTreeNode& node) {
         e->SetAttribute("basename", node.name);
         e->SetAttribute("id", std::to_string(node.uniqueNumber));
     }
-    if (e != nullptr) node.xmlElement = e;
+    if (e != nullptr) {
+        e->SetUserData(builtMark());
+        node.xmlElement = e;
+    }
     return e;
 }
 
@@ -244,46 +259,71 @@ int XmlData::initializeXmlData() {
     if (m_initialized) return eXmlAlreadyInitialized;
     m_initialized = true;
     m_lastError.clear();
+    m_pending.reset();
     if (!locateFile()) return eXmlUnreadable;
 
     KH_LOG(eImportant, "Trying to open %s file.", m_fileName.c_str());
     std::string content;
-    platform::ReadResult read = platform::files().readAll(m_fileName, content);
+    platform::FileStamp stamp;
+    platform::ReadResult read = platform::files().readStamped(m_fileName, content, stamp, kMaxStoreFileSize);
     if (read == platform::ReadResult::Unreadable) {
         m_lastError = "The password store " + m_fileName + " exists but cannot be read.";
         KH_LOG(eError, "%s", m_lastError.c_str());
         return eXmlUnreadable;
     }
-    bool exists = read == platform::ReadResult::Ok;
-    if (exists) {
-        KH_LOG(eImportant, "XML Database exists and will be loaded");
-        m_fileExists = true;
-        KH_LOG(eRubbish, "File successfully closed!");
-    } else {
+    if (read == platform::ReadResult::TooLarge) {
+        m_lastError = "The password store " + m_fileName +
+                      " is larger than 256 MiB. Keyhold does not open a file that large; nothing was changed.";
+        KH_LOG(eError, "%s", m_lastError.c_str());
+        return eXmlUnreadable;
+    }
+    if (read == platform::ReadResult::Missing && m_loadedOnce) {
+        // The store read before is gone for now (moved away, a share that
+        // dropped): it is not replaced by a new one.
+        m_lastError = "The password store " + m_fileName +
+                      " is missing. Nothing was changed and no new store was made; the folders and entries "
+                      "shown are the ones read before.";
+        KH_LOG(eError, "%s", m_lastError.c_str());
+        return eXmlUnreadable;
+    }
+    if (read == platform::ReadResult::Missing) {
         KH_LOG(eTroubleShoot, "No XML Database found.");
+        // The tree and document made for a new store start from nothing.
+        m_document = std::make_unique<TiXmlDocument>(m_fileName);
+        m_haveStamp = false;
+        return eXmlNoFile;
     }
-    if (m_document) KH_LOG(eInformation, "A XML file was already loaded! Deleting current pointer...");
-    m_document = std::make_unique<TiXmlDocument>(m_fileName);
-    if (!exists) return eXmlNoFile;
+    KH_LOG(eImportant, "XML Database exists and will be loaded");
+    m_fileExists = true;
+    KH_LOG(eRubbish, "File successfully closed!");
+    if (m_document) KH_LOG(eInformation, "A XML file was already loaded! It stays until the new one is read.");
 
-    if (nestingOf(content) > kMaxNesting) {
+    auto fail = [this](const char* why) {
         KH_LOG(eFatal, "Fatal error loading xml!!");
-        KH_LOG(eFatal, "Parser error: %s", "elements nested too deeply");
-        m_document = std::make_unique<TiXmlDocument>(m_fileName);
+        KH_LOG(eFatal, "Parser error: %s", why);
         return eXmlParseError;
-    }
-    content = normalisedLineEnds(content);
-    // The parser steps over a UTF-8 sequence by its lead byte without looking
-    // for the end of the text; zeros behind the end keep a sequence cut off
-    // there from taking it past the buffer.
-    content.append(8, '\0');
-    m_document->Parse(content.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
-    std::fill(content.begin(), content.end(), '\0');
-    if (m_document->Error()) {
-        KH_LOG(eFatal, "Fatal error loading xml!!");
-        KH_LOG(eFatal, "Parser error: %s", m_document->ErrorDesc());
-        m_document = std::make_unique<TiXmlDocument>(m_fileName);
-        return eXmlParseError;
+    };
+    try {
+        if (XmlElementDepth(content, kMaxNesting) > kMaxNesting) {
+            secureWipe(content);
+            return fail("elements nested too deeply");
+        }
+        content = normalisedLineEnds(content);
+        // The parser steps over a UTF-8 sequence by its lead byte without looking
+        // for the end of the text; zeros behind the end keep a sequence cut off
+        // there from taking it past the buffer.
+        content.append(8, '\0');
+        auto document = std::make_unique<TiXmlDocument>(m_fileName);
+        document->Parse(content.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
+        secureWipe(content);
+        if (document->Error()) return fail(document->ErrorDesc());
+        m_pending = std::move(document);
+        m_pendingStamp = stamp;
+    } catch (const std::bad_alloc&) {
+        secureWipe(content);
+        m_lastError = "The password store " + m_fileName + " is too large to be read into memory.";
+        KH_LOG(eError, "%s", m_lastError.c_str());
+        return eXmlUnreadable;
     }
     return eXmlLoaded;
 }
@@ -302,6 +342,8 @@ void XmlData::buildTree(TiXmlNode* xml, TreePos parent, const std::string& path)
             base.setCreationTime("");
             base.fileSizeLow = 1;
             base.setUniqueNumber(numberOf(e), 1);
+            if (carryNumber(e, base.uniqueNumber)) m_dirty = true;
+            base.xmlElement = e;
             base.absolutePath = "\\";
             TreePos root = BuildCommandNodes(base);
             buildTree(e, root, "\\");
@@ -324,6 +366,8 @@ void XmlData::buildTree(TiXmlNode* xml, TreePos parent, const std::string& path)
             if (e->Attribute("creationtime") == nullptr) KH_LOG(eTroubleShoot, "Directory with no creation time.");
             folder.setCreationTime(attribute(e, "creationtime"));
             folder.setUniqueNumber(numberOf(e), 1);
+            if (carryNumber(e, folder.uniqueNumber)) m_dirty = true;
+            folder.xmlElement = e;
             folder.registerNode(parent);
             TreePos pos = tree.appendChild(parent, folder);
             if (settings().m_newEntryFolder->GetValue()) {
@@ -338,6 +382,8 @@ void XmlData::buildTree(TiXmlNode* xml, TreePos parent, const std::string& path)
             readEntry(e, entry);
             entry.nodeType = eNode_File;
             entry.setUniqueNumber(numberOf(e), 1);
+            if (carryNumber(e, entry.uniqueNumber)) m_dirty = true;
+            entry.xmlElement = e;
             if (!entry.titleSalt.empty()) {
                 entry.name.clear();
                 security::decrypt(entry.encryptedTitle, entry.titleSalt, entry.name);
@@ -372,8 +418,17 @@ int XmlData::loadTree(int mode) {
         writeWholeXml();
         return 0;
     }
-    if (mode != 2 || !m_document) return 0;
+    if (mode != 2) return 0;
+    if (m_pending) {
+        // The document read replaces the one before only now, together with
+        // the tree built from it.
+        m_document = std::move(m_pending);
+        m_stamp = m_pendingStamp;
+        m_haveStamp = true;
+    }
+    if (!m_document) return 0;
     KH_LOG(eImportant, "Parsing xml");
+    m_dirty = false;
     {
         // Other threads that go by the navigation lock see the old tree or
         // the new one, never the empty one in between.
@@ -382,12 +437,59 @@ int XmlData::loadTree(int mode) {
         buildTree(m_document.get(), navigation().currentNode, "\\");
     }
     if (GetBaseNode() == passwordTree().end()) return 0;
+    m_loadedOnce = true;
     DecryptTitle();
     if (m_dirty) {
+        // Numbers given anew, or fields the file held in plain text: written
+        // once. The tree stands whether or not that write succeeds; a failure
+        // has been reported, and the next change writes the whole document.
         m_dirty = false;
-        return writeWholeXml();
+        if (writeWholeXml() != 1) KH_LOG(eError, "The store could not be rewritten after loading");
     }
     return 1;
+}
+
+const char* const kStoreChangedByOtherProgram =
+    "The password store was changed by another program. Nothing was saved; open \"Reload Database\" to read it "
+    "again.";
+
+// Under the lock beside the store: the file must still be the one read or
+// written last; the first save of a session keeps the previous file as
+// `.bak`; then the new text replaces it (or, for a new store, is created
+// where no file may exist).
+bool XmlData::saveUnderLock(const std::string& text, std::string& error, bool& conflict) {
+    platform::Files& files = platform::files();
+    std::unique_ptr<platform::FileLock> lock = files.lockExclusive(m_fileName + ".lock", error);
+    if (!lock) return false;
+    if (m_creating) {
+        if (!files.createNew(m_fileName, text, error)) return false;
+    } else {
+        platform::FileStamp now;
+        platform::ReadResult state = files.stamp(m_fileName, now);
+        if (state == platform::ReadResult::Missing) {
+            error = "the file is missing (moved or deleted by another program, or its folder is not reachable)";
+            return false;
+        }
+        if (state != platform::ReadResult::Ok) {
+            error = "the file cannot be read";
+            return false;
+        }
+        if (!m_haveStamp || now != m_stamp) {
+            conflict = true;
+            return false;
+        }
+        if (!m_backupKept) {
+            std::string why;
+            if (!files.copyKeepingMode(m_fileName, m_fileName + ".bak", why)) {
+                error = "the previous version could not be kept as " + m_fileName + ".bak: " + why;
+                return false;
+            }
+            m_backupKept = true;
+        }
+        if (!files.replaceAtomically(m_fileName, text, error)) return false;
+    }
+    m_haveStamp = files.stamp(m_fileName, m_stamp) == platform::ReadResult::Ok;
+    return true;
 }
 
 bool XmlData::save(TiXmlDocument& document) {
@@ -395,15 +497,45 @@ bool XmlData::save(TiXmlDocument& document) {
     printer.SetIndent("    ");
     document.Accept(&printer);
     std::string error;
-    if (platform::files().replaceAtomically(m_fileName, printer.Str(), error)) {
+    bool conflict = false;
+    if (saveUnderLock(printer.Str(), error, conflict)) {
         m_fileExists = true;
         return true;
     }
-    m_lastError = "Keyhold could not save the password store\n" + m_fileName + "\n" + error +
-                  "\nThe file on disk is unchanged.";
-    KH_LOG(eError, "Cannot save %s: %s", m_fileName.c_str(), error.c_str());
+    if (conflict) {
+        m_lastError = kStoreChangedByOtherProgram;
+        KH_LOG(eError, "Not saved: %s was changed by another program", m_fileName.c_str());
+        offerReload();
+    } else {
+        m_lastError = "Keyhold could not save the password store\n" + m_fileName + "\n" + error +
+                      "\nThe file on disk is unchanged.";
+        KH_LOG(eError, "Cannot save %s: %s", m_fileName.c_str(), error.c_str());
+    }
     platform::messageBoxes().show(m_lastError, "Keyhold", platform::MessageButtons::Ok);
     return false;
+}
+
+void XmlData::offerReload() {
+    m_reloadOffered = true;
+    tNavigationState& nav = navigation();
+    std::lock_guard<std::recursive_mutex> guard(nav.mutex);
+    TreePos base = GetBaseNode();
+    PasswordTree& tree = passwordTree();
+    if (base == tree.end()) return;
+    for (auto c = tree.children(base).begin(); c != tree.children(base).end(); ++c) {
+        if (c->nodeType == eNode_ReloadDatabase) return;
+    }
+    TreePos lockNode = tree.end();
+    for (auto c = tree.children(base).begin(); c != tree.children(base).end(); ++c) {
+        if (c->nodeType == eNode_AutoTypeWindowOn || c->nodeType == eNode_AutoTypeWindowOff) lockNode = c.position();
+    }
+    tTreeNode reload = MakeCommandNode("Reload Database", eNode_ReloadDatabase);
+    TreePos next = lockNode == tree.end() ? tree.end() : tree.nextSibling(lockNode);
+    if (next.valid() && next != tree.end()) {
+        tree.insert(next, reload);
+    } else {
+        tree.appendChild(base, reload);
+    }
 }
 
 int XmlData::saveOrReport() { return m_document && save(*m_document) ? 1 : 0; }
@@ -440,7 +572,9 @@ int XmlData::updateMasterPassword(const std::string& hash) {
 }
 
 bool XmlData::checkMasterKey(const CSecureString& candidate) const {
-    const TiXmlElement* root = m_document ? m_document->RootElement() : nullptr;
+    // While a store read is not yet taken into the tree, its own key counts.
+    const TiXmlDocument* document = m_pending ? m_pending.get() : m_document.get();
+    const TiXmlElement* root = document ? document->RootElement() : nullptr;
     if (root == nullptr) return false;
     std::string stored = attribute(root, "masterkey");
     return !stored.empty() && stored == security::applySH1(candidate);
@@ -467,7 +601,12 @@ void XmlData::createDefaultDatabase() {
     }
     nav.activeRoot = base;
     guard.unlock();  // saving may tell the user of a failure
-    writeWholeXml();
+    // Created only where no file is: one that appeared meanwhile is never
+    // written over.
+    m_creating = true;
+    bool written = writeWholeXml() == 1;
+    m_creating = false;
+    if (written) m_loadedOnce = true;
 }
 
 TiXmlElement* XmlData::findElementById(TiXmlNode* start, std::uint32_t number) {
@@ -485,14 +624,42 @@ TiXmlElement* XmlData::findElementById(TiXmlNode* start, std::uint32_t number) {
     return nullptr;
 }
 
+// Only the elements that stand for nodes count: an element with the same
+// number inside an entry's element, outside the root or in a second root is
+// none of the tree's.
+TiXmlElement* XmlData::findBuilt(std::uint32_t number) const {
+    if (!m_document) return nullptr;
+    std::vector<TiXmlNode*> stack{m_document.get()};
+    while (!stack.empty()) {
+        TiXmlNode* n = stack.back();
+        stack.pop_back();
+        if (TiXmlElement* e = n->ToElement()) {
+            if (isBuilt(e) && (isNamed(e, "file") || isNamed(e, "folder") || isNamed(e, "pswd")) &&
+                numberOf(e) == number)
+                return e;
+            if (isNamed(e, "file")) continue;
+        }
+        for (TiXmlNode* c = n->LastChild(); c != nullptr; c = c->PreviousSibling()) stack.push_back(c);
+    }
+    return nullptr;
+}
+
+int XmlData::reportMissingElement(std::uint32_t number) {
+    KH_LOG(eError, "node number %d does not exist", static_cast<int>(number));
+    m_lastError = "The password store's file holds no element for this folder or entry (number " +
+                  std::to_string(number) + "). Nothing was changed.";
+    platform::messageBoxes().show(m_lastError, "Keyhold", platform::MessageButtons::Ok);
+    return 0;
+}
+
 int XmlData::createXML(const tTreeNode& parent, tTreeNode& node) { return createXML(parent.uniqueNumber, node); }
 
 int XmlData::createXML(std::uint32_t parentNumber, tTreeNode& node) {
     KH_LOG(eInformation, "createXML for node #%u", static_cast<unsigned>(node.uniqueNumber));
-    TiXmlElement* parent = m_document ? findElementById(m_document->RootElement(), parentNumber) : nullptr;
+    TiXmlElement* parent = findBuilt(parentNumber);
     if (parent == nullptr) {
         KH_LOG(eError, "parent node number %d does not exist", static_cast<int>(parentNumber));
-        return 0;
+        return reportMissingElement(parentNumber);
     }
     TiXmlElement* e = buildXmlElement(node);
     if (e == nullptr) return 0;
@@ -502,14 +669,13 @@ int XmlData::createXML(std::uint32_t parentNumber, tTreeNode& node) {
 
 int XmlData::updateXML(tTreeNode& node) {
     KH_LOG(eInformation, "updateXML for node #%u", static_cast<unsigned>(node.uniqueNumber));
-    TiXmlElement* e = m_document ? findElementById(m_document->RootElement(), node.uniqueNumber) : nullptr;
-    if (node.isFolder()) {
-        if (e != nullptr) e->SetAttribute("name", node.name);
-        return saveOrReport();
+    TiXmlElement* e = findBuilt(node.uniqueNumber);
+    if ((!node.isFolder() && !node.isEntry()) || e == nullptr || e->Parent() == nullptr) {
+        return reportMissingElement(node.uniqueNumber);
     }
-    if (!node.isEntry() || e == nullptr || e->Parent() == nullptr) {
-        KH_LOG(eError, "node number %d does not exist", static_cast<int>(node.uniqueNumber));
-        return 0;
+    if (node.isFolder()) {
+        e->SetAttribute("name", node.name);
+        return saveOrReport();
     }
     std::unique_ptr<TiXmlElement> built(buildXmlElement(node));
     TiXmlNode* replaced = e->Parent()->ReplaceChild(e, *built);
@@ -519,12 +685,10 @@ int XmlData::updateXML(tTreeNode& node) {
 
 int XmlData::updateXML(const tTreeNode& newParent, const tTreeNode& oldNode, tTreeNode& newNode) {
     KH_LOG(eInformation, "updateXML for node #%u", static_cast<unsigned>(oldNode.uniqueNumber));
-    TiXmlElement* root = m_document ? m_document->RootElement() : nullptr;
-    TiXmlElement* parent = findElementById(root, newParent.uniqueNumber);
-    TiXmlElement* old = findElementById(root, oldNode.uniqueNumber);
+    TiXmlElement* parent = findBuilt(newParent.uniqueNumber);
+    TiXmlElement* old = findBuilt(oldNode.uniqueNumber);
     if (parent == nullptr || old == nullptr || old->Parent() == nullptr) {
-        KH_LOG(eError, "node number %d does not exist", static_cast<int>(oldNode.uniqueNumber));
-        return 0;
+        return reportMissingElement(parent == nullptr ? newParent.uniqueNumber : oldNode.uniqueNumber);
     }
     if (newNode.isFolder()) {
         // A folder's element moves with everything inside it.
@@ -541,15 +705,12 @@ int XmlData::updateXML(const tTreeNode& newParent, const tTreeNode& oldNode, tTr
     return saveOrReport();
 }
 
-int XmlData::deleteXML(const tTreeNode& node) {
+int XmlData::deleteXML(const tTreeNode& node, bool andSave) {
     KH_LOG(eInformation, "deleteXML for node #%u", static_cast<unsigned>(node.uniqueNumber));
-    TiXmlElement* e = m_document ? findElementById(m_document->RootElement(), node.uniqueNumber) : nullptr;
-    if (e == nullptr || e->Parent() == nullptr) {
-        KH_LOG(eError, "node number %d does not exist", static_cast<int>(node.uniqueNumber));
-        return 0;
-    }
+    TiXmlElement* e = findBuilt(node.uniqueNumber);
+    if (e == nullptr || e->Parent() == nullptr) return reportMissingElement(node.uniqueNumber);
     e->Parent()->RemoveChild(e);
-    return saveOrReport();
+    return andSave ? saveOrReport() : 1;
 }
 
 namespace {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "TreeNode.h"
+#include "platform/Files.h"
 
 class TiXmlDocument;
 class TiXmlElement;
@@ -22,10 +23,17 @@ enum {
     eXmlNoFile = 3,
     eXmlAlreadyInitialized = 4,
     eXmlParseError = 5,
-    // The store exists (or is named) but cannot be read now; nothing may be
-    // created in its place.
+    // The store exists (or is named) but cannot be read now, or a store read
+    // before is gone; nothing may be created in its place.
     eXmlUnreadable = 6,
 };
+
+// The largest store file that is read.
+constexpr std::uint64_t kMaxStoreFileSize = 256ull * 1024 * 1024;
+
+// Shown when the file on disk is no longer the one this process read or
+// wrote last.
+extern const char* const kStoreChangedByOtherProgram;
 
 class XmlData {
 public:
@@ -34,9 +42,21 @@ public:
     XmlData(const XmlData&) = delete;
     XmlData& operator=(const XmlData&) = delete;
 
+    // Reads and parses the store. The document read is held apart until
+    // `loadTree(2)` takes it; until then the tree and document read before
+    // (if any) stay as they are.
     int initializeXmlData();
-    void resetInitialized() { m_initialized = false; }
+    // Forgets a document read but not taken into the tree.
+    void resetInitialized();
     bool isInitialized() const { return m_initialized; }
+    // A store was loaded (or created) in this session: its tree and document
+    // are in memory, and it is never again taken for a new one.
+    bool hasLoadedStore() const { return m_loadedOnce && m_document != nullptr; }
+    // After a reload failed or was cancelled: the store read before stays.
+    void keepLoadedStore();
+    // Another program changed the file since it was read: from then on the
+    // "Reload Database" command is offered whatever the settings say.
+    bool reloadOffered() const { return m_reloadOffered; }
     int loadTree(int mode);
     int writeWholeXml();
     // Makes the document hold the tree again, without saving: after a save
@@ -47,7 +67,11 @@ public:
     int createXML(std::uint32_t parentNumber, tTreeNode& node);
     int updateXML(tTreeNode& node);
     int updateXML(const tTreeNode& newParent, const tTreeNode& oldNode, tTreeNode& newNode);
-    int deleteXML(const tTreeNode& node);
+    // Every change below reaches only the element the node was built from
+    // (or built into); when there is none, nothing changes and the user is
+    // told. Each saves once, except a deletion asked not to: it is then saved
+    // by the change that follows it, together with that one.
+    int deleteXML(const tTreeNode& node, bool andSave = true);
     void getAllFolders(std::map<std::string, std::uint32_t>& folders);
     int updateMasterPassword(const std::string& hash);
     // True when the file's masterkey is set and is the hash of `candidate`.
@@ -73,8 +97,22 @@ private:
     bool locateFile();
     bool save(TiXmlDocument& document);
     int saveOrReport();
+    bool saveUnderLock(const std::string& text, std::string& error, bool& conflict);
+    int reportMissingElement(std::uint32_t number);
+    TiXmlElement* findBuilt(std::uint32_t number) const;
+    void offerReload();
 
     std::unique_ptr<TiXmlDocument> m_document;
+    // Read by initializeXmlData, not yet taken into the tree.
+    std::unique_ptr<TiXmlDocument> m_pending;
+    platform::FileStamp m_pendingStamp;
+    // The file as this process read or wrote it last.
+    platform::FileStamp m_stamp;
+    bool m_haveStamp = false;
+    bool m_loadedOnce = false;
+    bool m_creating = false;
+    bool m_backupKept = false;
+    bool m_reloadOffered = false;
     bool m_fileExists = false;
     std::string m_fileName;
     bool m_initialized = false;

@@ -1,10 +1,13 @@
 #include "platform/Files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -33,6 +36,65 @@ bool writeAll(int fd, const std::string& content) {
     return true;
 }
 
+FileStamp stampOf(const struct stat& st) {
+    FileStamp s;
+    s.size = static_cast<std::uint64_t>(st.st_size);
+    s.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    s.device = static_cast<std::uint64_t>(st.st_dev);
+    s.identity = static_cast<std::uint64_t>(st.st_ino);
+    return s;
+}
+
+// Writes `content` into a new file beside `path` with `mode`, flushed, and
+// renames it over `path`; the folder is flushed too.
+bool writeBesideAndRename(const std::string& path, const std::string& content, mode_t mode, std::string& error) {
+    std::string pattern = path + ".XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    int fd = ::mkstemp(name.data());
+    if (fd < 0) {
+        error = std::string("cannot create a new file beside it: ") + std::strerror(errno);
+        return false;
+    }
+    ::fchmod(fd, mode);
+    bool ok = writeAll(fd, content);
+    if (!ok) error = std::string("cannot write: ") + std::strerror(errno);
+    if (ok && ::fsync(fd) != 0) {
+        ok = false;
+        error = std::string("cannot flush: ") + std::strerror(errno);
+    }
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = std::string("cannot close: ") + std::strerror(errno);
+    }
+    if (ok && ::rename(name.data(), path.c_str()) != 0) {
+        ok = false;
+        error = std::string("cannot replace: ") + std::strerror(errno);
+    }
+    if (!ok) {
+        ::unlink(name.data());
+        return false;
+    }
+    int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+class PosixLock : public FileLock {
+public:
+    explicit PosixLock(int fd) : m_fd(fd) {}
+    ~PosixLock() override {
+        ::flock(m_fd, LOCK_UN);
+        ::close(m_fd);
+    }
+
+private:
+    int m_fd;
+};
+
 class PosixFiles : public Files {
 public:
     bool exists(const std::string& path) override {
@@ -41,6 +103,12 @@ public:
     }
 
     ReadResult readAll(const std::string& path, std::string& content) override {
+        FileStamp ignored;
+        return readStamped(path, content, ignored, UINT64_MAX);
+    }
+
+    ReadResult readStamped(const std::string& path, std::string& content, FileStamp& stamp,
+                           std::uint64_t maxSize) override {
         int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Unreadable;
         struct stat st{};
@@ -48,7 +116,12 @@ public:
             ::close(fd);
             return ReadResult::Unreadable;
         }
+        if (static_cast<std::uint64_t>(st.st_size) > maxSize) {
+            ::close(fd);
+            return ReadResult::TooLarge;
+        }
         std::string data;
+        data.reserve(static_cast<std::size_t>(st.st_size));
         char buffer[65536];
         for (;;) {
             ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -58,41 +131,52 @@ public:
                 return ReadResult::Unreadable;
             }
             if (n == 0) break;
+            if (data.size() + static_cast<std::size_t>(n) > maxSize) {
+                ::close(fd);
+                return ReadResult::TooLarge;  // it grew while being read
+            }
             data.append(buffer, static_cast<std::size_t>(n));
+        }
+        if (::fstat(fd, &st) != 0) {
+            ::close(fd);
+            return ReadResult::Unreadable;
         }
         ::close(fd);
         content.swap(data);
+        stamp = stampOf(st);
+        return ReadResult::Ok;
+    }
+
+    ReadResult stamp(const std::string& path, FileStamp& out) override {
+        struct stat st{};
+        if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Unreadable;
+        if (!S_ISREG(st.st_mode)) return ReadResult::Unreadable;
+        out = stampOf(st);
         return ReadResult::Ok;
     }
 
     bool replaceAtomically(const std::string& path, const std::string& content, std::string& error) override {
-        std::string pattern = path + ".XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        int fd = ::mkstemp(name.data());
-        if (fd < 0) {
-            error = std::string("cannot create a new file beside it: ") + std::strerror(errno);
-            return false;
-        }
         // Keep the permissions of the file being replaced; a new file is private.
         struct stat st{};
-        ::fchmod(fd, ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0600);
-        bool ok = writeAll(fd, content);
-        if (!ok) error = std::string("cannot write: ") + std::strerror(errno);
-        if (ok && ::fsync(fd) != 0) {
-            ok = false;
-            error = std::string("cannot flush: ") + std::strerror(errno);
+        mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0600;
+        return writeBesideAndRename(path, content, mode, error);
+    }
+
+    bool createNew(const std::string& path, const std::string& content, std::string& error) override {
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0) {
+            error = errno == EEXIST ? std::string("a file of that name appeared meanwhile")
+                                    : std::string("cannot create it: ") + std::strerror(errno);
+            return false;
         }
+        bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
+        if (!ok) error = std::string("cannot write: ") + std::strerror(errno);
         if (::close(fd) != 0 && ok) {
             ok = false;
             error = std::string("cannot close: ") + std::strerror(errno);
         }
-        if (ok && ::rename(name.data(), path.c_str()) != 0) {
-            ok = false;
-            error = std::string("cannot replace: ") + std::strerror(errno);
-        }
         if (!ok) {
-            ::unlink(name.data());
+            ::unlink(path.c_str());
             return false;
         }
         int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -101,6 +185,39 @@ public:
             ::close(dir);
         }
         return true;
+    }
+
+    bool copyKeepingMode(const std::string& original, const std::string& copy, std::string& error) override {
+        std::string content;
+        FileStamp ignored;
+        if (readStamped(original, content, ignored, UINT64_MAX) != ReadResult::Ok) {
+            error = "cannot read " + original;
+            return false;
+        }
+        struct stat st{};
+        if (::stat(original.c_str(), &st) != 0) {
+            error = std::string("cannot read its permissions: ") + std::strerror(errno);
+            return false;
+        }
+        bool ok = writeBesideAndRename(copy, content, st.st_mode & 07777, error);
+        std::fill(content.begin(), content.end(), '\0');
+        return ok;
+    }
+
+    std::unique_ptr<FileLock> lockExclusive(const std::string& lockPath, std::string& error) override {
+        int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0) fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0) {
+            error = std::string("cannot open the lock file ") + lockPath + ": " + std::strerror(errno);
+            return nullptr;
+        }
+        while (::flock(fd, LOCK_EX) != 0) {
+            if (errno == EINTR) continue;
+            error = std::string("cannot lock ") + lockPath + ": " + std::strerror(errno);
+            ::close(fd);
+            return nullptr;
+        }
+        return std::make_unique<PosixLock>(fd);
     }
 };
 

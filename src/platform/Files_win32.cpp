@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -12,6 +14,70 @@ std::string lastErrorText(const char* what) {
     return std::string(what) + " (error " + std::to_string(GetLastError()) + ")";
 }
 
+bool stampOf(HANDLE h, FileStamp& s) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(h, &info)) return false;
+    s.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    s.modified = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                                           info.ftLastWriteTime.dwLowDateTime);
+    s.device = info.dwVolumeSerialNumber;
+    s.identity = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
+bool writeWhole(HANDLE h, const std::string& content, std::string& error) {
+    const char* p = content.data();
+    std::size_t left = content.size();
+    while (left > 0) {
+        DWORD chunk = left > 0x10000000 ? 0x10000000 : static_cast<DWORD>(left);
+        DWORD written = 0;
+        if (!WriteFile(h, p, chunk, &written, nullptr) || written == 0) {
+            error = lastErrorText("cannot write");
+            return false;
+        }
+        p += written;
+        left -= written;
+    }
+    if (!FlushFileBuffers(h)) {
+        error = lastErrorText("cannot flush");
+        return false;
+    }
+    return true;
+}
+
+// A new file beside `path`, written whole and flushed, then moved over it.
+bool writeBesideAndMove(const std::string& path, const std::string& content, std::string& error) {
+    static std::atomic<unsigned> counter{0};
+    std::string temp =
+        path + "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) + ".new";
+    HANDLE h = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        error = lastErrorText("cannot create a new file beside it");
+        return false;
+    }
+    bool ok = writeWhole(h, content, error);
+    CloseHandle(h);
+    if (ok && !MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error = lastErrorText("cannot replace");
+        ok = false;
+    }
+    if (!ok) DeleteFileA(temp.c_str());
+    return ok;
+}
+
+class Win32Lock : public FileLock {
+public:
+    explicit Win32Lock(HANDLE h) : m_handle(h) {}
+    ~Win32Lock() override {
+        OVERLAPPED at{};
+        UnlockFileEx(m_handle, 0, 1, 0, &at);
+        CloseHandle(m_handle);
+    }
+
+private:
+    HANDLE m_handle;
+};
+
 class Win32Files : public Files {
 public:
     bool exists(const std::string& path) override {
@@ -19,12 +85,27 @@ public:
     }
 
     ReadResult readAll(const std::string& path, std::string& content) override {
-        HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        FileStamp ignored;
+        return readStamped(path, content, ignored, UINT64_MAX);
+    }
+
+    ReadResult readStamped(const std::string& path, std::string& content, FileStamp& stamp,
+                           std::uint64_t maxSize) override {
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             DWORD e = GetLastError();
             if ((e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) && !exists(path)) return ReadResult::Missing;
             return ReadResult::Unreadable;
+        }
+        FileStamp before;
+        if (!stampOf(h, before)) {
+            CloseHandle(h);
+            return ReadResult::Unreadable;
+        }
+        if (before.size > maxSize) {
+            CloseHandle(h);
+            return ReadResult::TooLarge;
         }
         std::string data;
         char buffer[65536];
@@ -35,47 +116,83 @@ public:
                 return ReadResult::Unreadable;
             }
             if (n == 0) break;
+            if (data.size() + n > maxSize) {
+                CloseHandle(h);
+                return ReadResult::TooLarge;
+            }
             data.append(buffer, n);
         }
+        bool stamped = stampOf(h, stamp);
         CloseHandle(h);
+        if (!stamped) return ReadResult::Unreadable;
         content.swap(data);
         return ReadResult::Ok;
     }
 
-    bool replaceAtomically(const std::string& path, const std::string& content, std::string& error) override {
-        static std::atomic<unsigned> counter{0};
-        std::string temp = path + "." + std::to_string(GetCurrentProcessId()) + "-" +
-                           std::to_string(++counter) + ".new";
-        HANDLE h = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ReadResult stamp(const std::string& path, FileStamp& out) override {
+        HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
-            error = lastErrorText("cannot create a new file beside it");
+            DWORD e = GetLastError();
+            if ((e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) && !exists(path)) return ReadResult::Missing;
+            return ReadResult::Unreadable;
+        }
+        bool ok = stampOf(h, out);
+        CloseHandle(h);
+        return ok ? ReadResult::Ok : ReadResult::Unreadable;
+    }
+
+    bool replaceAtomically(const std::string& path, const std::string& content, std::string& error) override {
+        return writeBesideAndMove(path, content, error);
+    }
+
+    bool createNew(const std::string& path, const std::string& content, std::string& error) override {
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            DWORD e = GetLastError();
+            error = e == ERROR_FILE_EXISTS || e == ERROR_ALREADY_EXISTS ? std::string("a file of that name appeared meanwhile")
+                                                                         : lastErrorText("cannot create it");
             return false;
         }
-        bool ok = true;
-        const char* p = content.data();
-        std::size_t left = content.size();
-        while (ok && left > 0) {
-            DWORD chunk = left > 0x10000000 ? 0x10000000 : static_cast<DWORD>(left);
-            DWORD written = 0;
-            if (!WriteFile(h, p, chunk, &written, nullptr) || written == 0) {
-                error = lastErrorText("cannot write");
-                ok = false;
-                break;
-            }
-            p += written;
-            left -= written;
-        }
-        if (ok && !FlushFileBuffers(h)) {
-            error = lastErrorText("cannot flush");
-            ok = false;
-        }
+        bool ok = writeWhole(h, content, error);
         CloseHandle(h);
-        if (ok && !MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            error = lastErrorText("cannot replace");
-            ok = false;
-        }
-        if (!ok) DeleteFileA(temp.c_str());
+        if (!ok) DeleteFileA(path.c_str());
         return ok;
+    }
+
+    bool copyKeepingMode(const std::string& original, const std::string& copy, std::string& error) override {
+        // The copy takes the original's attributes; its access rights come
+        // from the folder, as the store's own do.
+        static std::atomic<unsigned> counter{0};
+        std::string temp =
+            copy + "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) + ".new";
+        if (!CopyFileA(original.c_str(), temp.c_str(), TRUE)) {
+            error = lastErrorText("cannot copy");
+            return false;
+        }
+        if (!MoveFileExA(temp.c_str(), copy.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            error = lastErrorText("cannot replace");
+            DeleteFileA(temp.c_str());
+            return false;
+        }
+        return true;
+    }
+
+    std::unique_ptr<FileLock> lockExclusive(const std::string& lockPath, std::string& error) override {
+        HANDLE h = CreateFileA(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            error = lastErrorText(("cannot open the lock file " + lockPath).c_str());
+            return nullptr;
+        }
+        OVERLAPPED at{};
+        if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) {
+            error = lastErrorText(("cannot lock " + lockPath).c_str());
+            CloseHandle(h);
+            return nullptr;
+        }
+        return std::unique_ptr<FileLock>(new Win32Lock(h));
     }
 };
 

@@ -283,8 +283,8 @@ int PanelSession::passwordFieldsAsked(const std::vector<std::string>& lines) con
     int n = 0;
     for (const std::string& l : lines) {
         if (!m_target.isWindows()) {
-            if (l.rfind("request RT_Password title=\"Enter Password\"", 0) == 0) ++n;
-        } else if (l.rfind("dialog title=\"Enter Password\"", 0) == 0) {
+            if (l.rfind("request RT_Password title=\"Enter Password", 0) == 0) ++n;
+        } else if (l.rfind("dialog title=\"Enter Password", 0) == 0) {
             n += l.find("ReType Password") != std::string::npos ? 2 : 1;
         }
     }

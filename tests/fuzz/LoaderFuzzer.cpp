@@ -51,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     harness.files.content["/f/db.xml"].assign(reinterpret_cast<const char*>(data), size);
     XmlData& xml = xmlData();
     if (xml.initializeXmlData() == eXmlLoaded) {
-        xml.buildTree(xml.document(), passwordTree().end(), "\\");
-        DecryptTitle();
+        // The document read becomes the store's with the tree built from it.
+        xml.loadTree(2);
         TreePos base = GetBaseNode();
         if (base != passwordTree().end()) listAll(base);
         xml.writeWholeXml();

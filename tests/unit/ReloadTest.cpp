@@ -166,14 +166,15 @@ TEST_F(ReloadTest, RefusedPasswordKeepsTheTreeReadBefore) {
     EXPECT_EQ(numbersInTree(), (std::map<std::uint32_t, int>{{1, 1}, {2, 1}, {4, 1}, {6, 1}, {7, 1}}));
 }
 
-TEST_F(ReloadTest, StoreGoneMeanwhileGivesANewStoreAlone) {
+TEST_F(ReloadTest, StoreGoneMeanwhileIsNeitherReplacedNorForgotten) {
     reload();
     files.content.erase(store);
-    willType("n3w", "n3w");
-    EXPECT_EQ(list("\\"), rootWith({"Email", "Network", "Windows", "Homebanking", "Internet"}));
+    const std::size_t asked = dialogs.opened.size();
+    EXPECT_EQ(list("\\"), rootWith({"Mail", "Money"}));
+    EXPECT_EQ(dialogs.opened.size(), asked) << "no password is asked for a new store";
     EXPECT_EQ(nodesOfType(eNode_Base), 1);
-    EXPECT_EQ(nodesOfType(eNode_File), 0);
-    EXPECT_EQ(numbersInTree().size(), 6u);
-    TiXmlDocument d = parsedStore();
-    EXPECT_EQ(std::string(d.RootElement()->Attribute("masterkey")), hashOf("n3w"));
+    EXPECT_EQ(nodesOfType(eNode_File), 2);
+    EXPECT_FALSE(files.exists(store));
+    ASSERT_FALSE(shownMessages().empty());
+    EXPECT_NE(shownMessages().back().find("is missing"), std::string::npos) << shownMessages().back();
 }

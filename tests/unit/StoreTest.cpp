@@ -63,6 +63,7 @@ TEST_F(StoreTest, ExistingStoreAsksOnceAndRefusesWrongPasswords) {
     list("\\");
     xmlData().resetForTesting();
     resetTreeForTesting();
+    resetUniqueNumbersForTesting();  // as a new process starts
     theApp().m_masterPassword.clear();
     int writes = files.writes;
 
