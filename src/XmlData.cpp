@@ -166,6 +166,7 @@ XmlData::XmlData() = default;
 XmlData::~XmlData() = default;
 
 void XmlData::resetForTesting() {
+    std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
     m_document.reset();
     m_fileExists = m_initialized = m_dirty = false;
     m_fileName.clear();
@@ -206,7 +207,11 @@ TiXmlElement* buildXmlElement(tTreeNode& node) {
         e->SetAttribute("basename", node.name);
         e->SetAttribute("id", std::to_string(node.uniqueNumber));
     }
-    if (e != nullptr) node.xmlElement = e;
+    if (e != nullptr) {
+        // The node may be one of the tree's, which other threads read under this guard.
+        std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+        node.xmlElement = e;
+    }
     return e;
 }
 
@@ -241,6 +246,9 @@ bool XmlData::locateFile() {
 
 int XmlData::initializeXmlData() {
     KH_ENTER("initializeXmlData");
+    // The hot-key thread reads the document (the master key) under this
+    // guard while it may be replaced here.
+    std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
     if (m_initialized) return eXmlAlreadyInitialized;
     m_initialized = true;
     m_lastError.clear();
@@ -415,6 +423,7 @@ int XmlData::writeWholeXml() {
 }
 
 void XmlData::rebuildDocumentFromTree() {
+    std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
     if (!m_document) return;
     TreePos base = GetBaseNode();
     m_document->Clear();
@@ -430,19 +439,27 @@ void XmlData::rebuildDocumentFromTree() {
 
 int XmlData::updateMasterPassword(const std::string& hash) {
     KH_ENTER("updateMasterPassword()");
-    TiXmlElement* root = m_document ? m_document->RootElement() : nullptr;
-    if (root == nullptr) {
-        KH_LOG(eFatal, "Error while updating xml with Master Password!");
-        return 0;
+    {
+        std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+        TiXmlElement* root = m_document ? m_document->RootElement() : nullptr;
+        if (root == nullptr) {
+            KH_LOG(eFatal, "Error while updating xml with Master Password!");
+            return 0;
+        }
+        root->SetAttribute("masterkey", hash);
     }
-    root->SetAttribute("masterkey", hash);
     return saveOrReport();
 }
 
 bool XmlData::checkMasterKey(const CSecureString& candidate) const {
-    const TiXmlElement* root = m_document ? m_document->RootElement() : nullptr;
-    if (root == nullptr) return false;
-    std::string stored = attribute(root, "masterkey");
+    std::string stored;
+    {
+        // Also called on the hot-key thread (unlocking there).
+        std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+        const TiXmlElement* root = m_document ? m_document->RootElement() : nullptr;
+        if (root == nullptr) return false;
+        stored = attribute(root, "masterkey");
+    }
     return !stored.empty() && stored == security::applySH1(candidate);
 }
 
@@ -513,7 +530,10 @@ int XmlData::updateXML(tTreeNode& node) {
     }
     std::unique_ptr<TiXmlElement> built(buildXmlElement(node));
     TiXmlNode* replaced = e->Parent()->ReplaceChild(e, *built);
-    node.xmlElement = replaced ? replaced->ToElement() : nullptr;
+    {
+        std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+        node.xmlElement = replaced ? replaced->ToElement() : nullptr;
+    }
     return saveOrReport();
 }
 
@@ -531,7 +551,9 @@ int XmlData::updateXML(const tTreeNode& newParent, const tTreeNode& oldNode, tTr
         TiXmlNode* moved = old->Clone();
         moved->ToElement()->SetAttribute("name", newNode.name);
         old->Parent()->RemoveChild(old);
-        newNode.xmlElement = parent->LinkEndChild(moved)->ToElement();
+        TiXmlElement* linked = parent->LinkEndChild(moved)->ToElement();
+        std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+        newNode.xmlElement = linked;
     } else {
         old->Parent()->RemoveChild(old);
         TiXmlElement* e = buildXmlElement(newNode);
