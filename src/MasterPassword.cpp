@@ -216,8 +216,8 @@ void swapIn(std::vector<PlannedField>& plan, const CSecureString& master) {
 
 }  // namespace
 
-bool ReEncryptOne(const CSecureString& previous, const CSecureString& next, std::string& field,
-                  const std::string& salt, std::string& newSalt) {
+bool ReEncryptOne(const CSecureString& previous, const CSecureString& next, std::string& field, const std::string& salt,
+                  std::string& newSalt) {
     KH_ENTER("ReEncryptOne");
     // Both passwords are given: the process-wide master password stays the
     // one the store's fields are under until all of them change together.

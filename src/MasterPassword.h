@@ -34,8 +34,8 @@ bool DecryptTitle();
 int ReEncryptAll(const CSecureString& previous, const CSecureString& next);
 // One field, from `previous` to `next`: false, with field and newSalt
 // untouched, when it does not decrypt under `previous`.
-bool ReEncryptOne(const CSecureString& previous, const CSecureString& next, std::string& field,
-                  const std::string& salt, std::string& newSalt);
+bool ReEncryptOne(const CSecureString& previous, const CSecureString& next, std::string& field, const std::string& salt,
+                  std::string& newSalt);
 
 // Whether `candidate` is the password the store is kept under now: the hash
 // the store's file holds is its hash, and the encrypted fields of the tree

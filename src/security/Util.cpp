@@ -108,8 +108,7 @@ int encrypt(const std::string& plain, std::string& cipherOut, std::string& saltO
     return encryptUnder(KeyText(g_masterPassword.load()), plain, cipherOut, saltOut);
 }
 
-int encryptWith(const CSecureString& password, const std::string& plain, std::string& cipherOut,
-                std::string& saltOut) {
+int encryptWith(const CSecureString& password, const std::string& plain, std::string& cipherOut, std::string& saltOut) {
     return encryptUnder(KeyText(&password), plain, cipherOut, saltOut);
 }
 
@@ -117,8 +116,8 @@ namespace {
 
 // `failed`, when given, learns whether the decryption raised an error; the
 // output then holds only what was decrypted before it.
-int decryptUnder(const KeyText& password, const std::string& cipher, const std::string& salt,
-                 std::string& plainOut, bool* failed = nullptr) {
+int decryptUnder(const KeyText& password, const std::string& cipher, const std::string& salt, std::string& plainOut,
+                 bool* failed = nullptr) {
     KH_ENTER("decrypt()");
     if (salt.empty()) return 0;
     bool fault = true;

@@ -22,8 +22,7 @@ void setMasterPassword(const CGuardedSecret* password);
 // outputs unchanged. `plain` and `cipherOut` may be the same string.
 int encrypt(const std::string& plain, std::string& cipherOut, std::string& saltOut);
 // The same under a given password instead of the master password.
-int encryptWith(const CSecureString& password, const std::string& plain, std::string& cipherOut,
-                std::string& saltOut);
+int encryptWith(const CSecureString& password, const std::string& plain, std::string& cipherOut, std::string& saltOut);
 
 // 0 without touching `plainOut` when the salt is empty; otherwise 1 with the
 // decrypted bytes appended (a damaged text or a wrong password gives what could

@@ -134,11 +134,12 @@ int main(int argc, char** argv) {
             "\n[AUTOLOCK]\nAutolock=" + (locking ? "1" : "0") + "\nTimeOutLock=5\n",
         "<?xml version=\"1.0\" ?>\n<pswd basename=\"B\" id=\"1\" "
         "masterkey=\"1A91D62F7CA67399625A4368A6AB5D4A3BAA6073\">\n"
-        "<folder name=\"Web\" id=\"2\"><file name=\"Bank\" id=\"3\"" + std::string(changing ? " encrypt=\"true\"" : "") +
+        "<folder name=\"Web\" id=\"2\"><file name=\"Bank\" id=\"3\"" +
+            std::string(changing ? " encrypt=\"true\"" : "") +
             "><username>alice</username>"
-        "<password>pw1</password><notes>Auto-Type-Window:*Web Browser</notes></file>"
-        "<file name=\"Other\" id=\"4\"><username>o</username><notes>Auto-Type-Window:nothing like it"
-        "</notes></file></folder>\n<folder name=\"Elsewhere\" id=\"5\"/>\n</pswd>\n");
+            "<password>pw1</password><notes>Auto-Type-Window:*Web Browser</notes></file>"
+            "<file name=\"Other\" id=\"4\"><username>o</username><notes>Auto-Type-Window:nothing like it"
+            "</notes></file></folder>\n<folder name=\"Elsewhere\" id=\"5\"/>\n</pswd>\n");
     if (folder.empty()) return 2;
     const std::string store = folder + "/database.xml";
     platform::MemoryModule module;
@@ -217,8 +218,8 @@ int main(int argc, char** argv) {
     const std::vector<std::string> typed = typedTexts(keyInput);
     int wrong = 0;
     for (const std::string& text : typed) {
-        if (text != "alice\tpw1" && wrong++ < 5) std::fprintf(stderr, "typed a wrong text (%d characters)\n",
-                                                            static_cast<int>(text.size()));
+        if (text != "alice\tpw1" && wrong++ < 5)
+            std::fprintf(stderr, "typed a wrong text (%d characters)\n", static_cast<int>(text.size()));
     }
     if (wrong > 0) {
         std::fprintf(stderr, "%d of %d typed texts differ from the stored entry\n", wrong,

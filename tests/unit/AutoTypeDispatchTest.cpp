@@ -267,8 +267,9 @@ class PasswordChangeDispatchTest : public AutoTypeDispatchTest, public ::testing
 TEST_P(PasswordChangeDispatchTest, AHotKeyDuringTheChangeTypesTheStoredText) {
     const bool saveFails = GetParam();
     const std::string once = "alice\tS3cret!\n";
-    open("<file name=\"Bank\" id=\"3\" encrypt=\"true\"><username>alice</username><password>S3cret!</password>"
-         "<notes>Auto-Type-Window:*Web Browser</notes></file>");
+    open(
+        "<file name=\"Bank\" id=\"3\" encrypt=\"true\"><username>alice</username><password>S3cret!</password>"
+        "<notes>Auto-Type-Window:*Web Browser</notes></file>");
     int pressed = 0;
     dialogs.users.push_back([&](platform::MemoryDialogControls& c) {
         c.type(3024, "n3w");
