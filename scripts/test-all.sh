@@ -51,7 +51,7 @@ step "tests under the sanitizers (Linux)"
    LSAN_OPTIONS=suppressions="$root/tests/lsan.supp" \
    ctest --output-on-failure -j"$jobs" -LE 'e2e-win')
 
-step "host threads and the autolock thread at once, under ThreadSanitizer (a minute)"
+step "host threads, the hot key and the autolock thread at once, under ThreadSanitizer (a minute each)"
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYHOLD_TSAN=ON >/dev/null
 cmake --build build/tsan --target keyhold_autolock_stress -- -j"$jobs"
 (cd build/tsan && ctest --output-on-failure -L stress)

@@ -133,15 +133,24 @@ void onHotKey(std::uint32_t) {
 
     tWipedMatches matches;
     collectMatches(title, matches.entries);
+    const std::string* sequence = nullptr;
     if (matches.entries.size() == 1) {
-        typeInto(window, title, matches.entries.begin()->second.keySequence);
+        sequence = &matches.entries.begin()->second.keySequence;
     } else if (matches.entries.size() > 1) {
         KH_LOG(eInformation, "More than 1 match found");
         CEntriesMatched chooser(matches.entries, nullptr);
         if (chooser.DoModal() == kDialogOk) {
             auto chosen = matches.entries.find(chooser.m_selectedTitle);
-            if (chosen != matches.entries.end()) typeInto(window, title, chosen->second.keySequence);
+            if (chosen != matches.entries.end()) sequence = &chosen->second.keySequence;
         }
     }
+    if (sequence == nullptr) return;
+    // The chooser may have stood open for a long while, and the user may
+    // have locked the store in the host meanwhile.
+    if (storeLocked()) {
+        KH_LOG(eInformation, "The store was locked meanwhile: nothing is typed");
+        return;
+    }
+    typeInto(window, title, *sequence);
     KH_LEAVE("onHotKey");
 }

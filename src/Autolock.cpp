@@ -1,6 +1,7 @@
 #include "Autolock.h"
 
 #include <memory>
+#include <mutex>
 
 #include "KeyholdApp.h"
 #include "LockThread.h"
@@ -14,6 +15,14 @@ constexpr std::int32_t kMinimumTimeout = 5;
 constexpr std::int32_t kDefaultTimeout = 30;
 
 std::chrono::milliseconds g_tick{1000};
+
+// The operations that run now, on any thread: one inside another (a listing
+// while an entry dialog or the chooser is open) or side by side. The
+// countdown runs, and the store locks by itself, only while there is none.
+// Held across the count's change and what follows it, so that the last
+// operation's end and the next one's start come one after the other.
+std::mutex g_activityLock;
+int g_activities = 0;
 
 bool storeOpenAndUnlocked() {
     tNavigationState& nav = navigation();
@@ -52,20 +61,31 @@ void shutdownAutolock() {
 }
 
 void restartAutolock() {
+    std::lock_guard<std::mutex> guard(g_activityLock);
     CKeyholdApp& app = theApp();
-    if (!app.m_lockTimer || !storeOpenAndUnlocked()) return;
+    if (g_activities > 0 || !app.m_lockTimer || !storeOpenAndUnlocked()) return;
     app.m_lockTimer->startTimer();
     if (app.m_lockThread) app.m_lockThread->postMessage(kMsgUser, 0, 0);
 }
 
 void autolockStore() {
-    if (!storeOpenAndUnlocked()) return;
+    // An operation that began since the countdown ran out keeps the store open.
+    std::lock_guard<std::mutex> guard(g_activityLock);
+    if (g_activities > 0 || !storeOpenAndUnlocked()) return;
     lock();
 }
 
 CStoreActivity::CStoreActivity() {
+    std::lock_guard<std::mutex> guard(g_activityLock);
+    ++g_activities;
     CKeyholdApp& app = theApp();
     if (app.m_lockTimer) app.m_lockTimer->stopTimer();
 }
 
-CStoreActivity::~CStoreActivity() { restartAutolock(); }
+CStoreActivity::~CStoreActivity() {
+    {
+        std::lock_guard<std::mutex> guard(g_activityLock);
+        --g_activities;
+    }
+    restartAutolock();
+}

@@ -74,7 +74,12 @@ const char* shellReason(int result) {
 // "properties" of the root: a new master password, with every encrypted
 // field of the store encrypted again under it.
 int changeMasterPassword() {
-    if (navigation().isLocked()) {
+    bool locked;
+    {
+        std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+        locked = navigation().isLocked();
+    }
+    if (locked) {
         message("Unlock Keyhold first!");
         return wfx::FS_EXEC_OK;
     }
@@ -85,15 +90,17 @@ int changeMasterPassword() {
         if (openDatabase() != eOpenResult::List || !xmlData().isInitialized()) return wfx::FS_EXEC_ERROR;
         RefreshHostPanel();
     }
-    CSecureString& master = theApp().m_masterPassword;
-    CPassWordDlg dialog(master, [](const CSecureString& candidate) { return xmlData().checkMasterKey(candidate); });
+    // The dialog leaves the new password in `chosen` and the current one in
+    // its oldPassword; the master password itself changes only together
+    // with the fields encrypted under it.
+    CSecureString chosen = theApp().masterPassword();
+    CPassWordDlg dialog(chosen, [](const CSecureString& candidate) { return xmlData().checkMasterKey(candidate); });
     dialog.setMode(1);
     if (dialog.DoModal(theApp().m_host.hostWindow) != kDialogOk) return wfx::FS_EXEC_ERROR;
     // The fields are decrypted under the password the store had: it must be
     // the store's own, or the change would write garbage.
-    if (IsStorePassword(dialog.oldPassword) && ReEncryptAll(dialog.oldPassword) != 0) return wfx::FS_EXEC_OK;
+    if (IsStorePassword(dialog.oldPassword) && ReEncryptAll(dialog.oldPassword, chosen) != 0) return wfx::FS_EXEC_OK;
     // Nothing was written: the store keeps its master password.
-    master = dialog.oldPassword;
     // A failed save has said why already.
     if (xmlData().lastError().empty()) {
         message("The master password was not changed: a field of the store does not decrypt under the current one.");

@@ -13,6 +13,7 @@
 #include "TreeNode.h"
 #include "WfxApi.h"
 #include "platform/MessageBoxes.h"
+#include "security/GuardedSecret.h"
 #include "security/SecureString.h"
 
 class CLockThread;
@@ -98,7 +99,12 @@ public:
     CGuardedText m_lastWindowTitle;
     std::string lastWindowTitle() const { return m_lastWindowTitle.get(); }
     void setLastWindowTitle(const std::string& title) { m_lastWindowTitle.set(title); }
-    CSecureString m_masterPassword;
+    // The master password: read by every encryption on any thread, replaced
+    // on the host's thread and the hot-key thread. Used through its guard
+    // only; a reader gets a copy.
+    CGuardedSecret m_masterPassword;
+    CSecureString masterPassword() const { return m_masterPassword.copy(); }
+    void setMasterPassword(const CSecureString& password) { m_masterPassword.set(password); }
     std::unique_ptr<CLockThread> m_lockThread;
     std::unique_ptr<CLockTimer> m_lockTimer;
 

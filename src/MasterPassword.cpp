@@ -82,7 +82,6 @@ eOpenResult openDatabase() {
     }
     if (r != eXmlLoaded && r != eXmlNoFile) return eOpenResult::List;
 
-    CSecureString& master = theApp().m_masterPassword;
     std::string suppressed = settings().m_masterPassword->GetValue();
     if (!suppressed.empty()) {
         KH_LOG(eImportant, "Suppress password mode!");
@@ -90,16 +89,20 @@ eOpenResult openDatabase() {
         candidate.setText(suppressed.c_str());
         std::fill(suppressed.begin(), suppressed.end(), '\0');
         if (r == eXmlNoFile || !xmlData().checkMasterKey(candidate)) return deny();
-        master = candidate;
+        theApp().setMasterPassword(candidate);
         load();
         return eOpenResult::List;
     }
 
-    CPassWordDlg dialog(master, storeVerifier());
+    // The dialog fills a password of its own; the master password takes it
+    // once it was confirmed.
+    CSecureString typed = theApp().masterPassword();
+    CPassWordDlg dialog(typed, storeVerifier());
     dialog.setMode(r == eXmlNoFile ? 1 : 0);
     if (r == eXmlNoFile) dialog.setTitle(kNewStorePasswordTitle);
     KH_LOG(eImportant, "Ask for password");
     int answer = dialog.DoModal(nullptr);
+    if (answer == kDialogOk) theApp().setMasterPassword(typed);
     if (answer == kDialogOk && r == eXmlLoaded) {
         load();
     } else if (answer == kDialogOk) {
@@ -113,11 +116,13 @@ eOpenResult openDatabase() {
 }
 
 bool unlock() {
-    CPassWordDlg dialog(theApp().m_masterPassword, storeVerifier());
+    CSecureString typed;
+    CPassWordDlg dialog(typed, storeVerifier());
     dialog.setMode(0);
     if (dialog.DoModal(theApp().m_host.hostWindow) != kDialogOk) return false;
     tNavigationState& nav = navigation();
     std::lock_guard<std::recursive_mutex> guard(nav.mutex);
+    theApp().setMasterPassword(typed);
     nav.activeRoot = GetBaseNode();
     return true;
 }
@@ -139,6 +144,8 @@ bool DecryptTitle() {
         return false;
     }
     bool changed = false;
+    // The entries change in place: the other threads read them under this guard.
+    std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
     for (TreePos p = tree.begin(); p != tree.end(); ++p) {
         tTreeNode& n = *p;
         if (!n.isEntry()) continue;
@@ -209,9 +216,12 @@ struct PlannedField {
     std::string text, salt;
 };
 
-// Puts the planned texts in place; afterwards the plan holds the ones replaced.
-void swapIn(std::vector<PlannedField>& plan) {
+// Puts the planned texts in place, and with them the master password they
+// are encrypted under, in one step for the other threads; afterwards the plan
+// holds the texts replaced.
+void swapIn(std::vector<PlannedField>& plan, const CSecureString& master) {
     std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+    theApp().setMasterPassword(master);
     for (PlannedField& p : plan) {
         p.field.text->swap(p.text);
         p.field.salt->swap(p.salt);
@@ -221,15 +231,16 @@ void swapIn(std::vector<PlannedField>& plan) {
 
 }  // namespace
 
-bool ReEncryptOne(const CSecureString& previous, std::string& field, const std::string& salt, std::string& newSalt) {
+bool ReEncryptOne(const CSecureString& previous, const CSecureString& next, std::string& field, const std::string& salt,
+                  std::string& newSalt) {
     KH_ENTER("ReEncryptOne");
-    // Decrypted under the previous password directly: the process-wide master
-    // password never holds the old one, not even for a moment.
+    // Both passwords are given: the process-wide master password stays the
+    // one the store's fields are under until all of them change together.
     std::string plain;
     const bool ok = security::decryptChecked(previous, field, salt, plain) == 1;
     if (ok) {
         std::string cipher, fresh;
-        security::encrypt(plain, cipher, fresh);
+        security::encryptWith(next, plain, cipher, fresh);
         field.swap(cipher);
         newSalt.swap(fresh);
     }
@@ -238,7 +249,7 @@ bool ReEncryptOne(const CSecureString& previous, std::string& field, const std::
     return ok;
 }
 
-int ReEncryptAll(const CSecureString& previous) {
+int ReEncryptAll(const CSecureString& previous, const CSecureString& next) {
     KH_ENTER("ReEncryptAll");
     PasswordTree& tree = passwordTree();
     if (tree.empty()) {
@@ -254,7 +265,7 @@ int ReEncryptAll(const CSecureString& previous) {
         if (n.isEntry()) KH_LOG(eRubbish, "Entry #%u", static_cast<unsigned>(n.uniqueNumber));
         for (const StoredField& f : fields) {
             PlannedField planned{&n, f, *f.text, std::string()};
-            if (!ReEncryptOne(previous, planned.text, *f.salt, planned.salt)) {
+            if (!ReEncryptOne(previous, next, planned.text, *f.salt, planned.salt)) {
                 KH_LOG(eError, "A field of node number %d does not decrypt under the previous master password; "
                                "the store is left as it was",
                        static_cast<int>(n.uniqueNumber));
@@ -263,10 +274,10 @@ int ReEncryptAll(const CSecureString& previous) {
             plan.push_back(std::move(planned));
         }
     }
-    swapIn(plan);
+    swapIn(plan, next);
     if (xmlData().writeWholeXml() != 1) {
-        // The file on disk is unchanged: the tree and the document go back to it.
-        swapIn(plan);
+        // The file on disk is unchanged: the tree, its password and the document go back to it.
+        swapIn(plan, previous);
         XmlData& xml = xmlData();
         xml.rebuildDocumentFromTree();
         if (xml.document() != nullptr && xml.document()->RootElement() != nullptr)

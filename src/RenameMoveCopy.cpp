@@ -61,6 +61,9 @@ void refreshBelow(TreePos node) {
 }
 
 int renameFolder(TreePos folder, const std::string& newName) {
+    // The other threads read the nodes under the navigation lock; it is let
+    // go while the store is saved (a failure is shown to the user).
+    std::unique_lock<std::recursive_mutex> guard(navigation().mutex);
     std::string oldName = folder->name;
     folder->name = newName;
     if (tTreeNode::hasSiblingWithSameName(*folder, passwordTree().parent(folder))) {
@@ -70,10 +73,13 @@ int renameFolder(TreePos folder, const std::string& newName) {
     folder->reregisterNode(passwordTree().parent(folder));
     refreshBelow(folder);
     tTreeNode copy = *folder;
+    guard.unlock();
     if (xmlData().updateXML(copy) != 1) {
+        guard.lock();
         folder->name = oldName;
         folder->reregisterNode(passwordTree().parent(folder));
         refreshBelow(folder);
+        guard.unlock();
         xmlData().rebuildDocumentFromTree();
         return wfx::FS_FILE_WRITEERROR;
     }
@@ -90,6 +96,7 @@ int renameEntry(TreePos entry, const std::string& newName) {
         xmlData().rebuildDocumentFromTree();
         return wfx::FS_FILE_WRITEERROR;
     }
+    std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
     *entry = renamed;
     return wfx::FS_FILE_OK;
 }

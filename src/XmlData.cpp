@@ -176,6 +176,7 @@ void XmlData::keepLoadedStore() {
 }
 
 void XmlData::resetForTesting() {
+    std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
     m_document.reset();
     m_pending.reset();
     m_fileExists = m_initialized = m_dirty = false;
@@ -219,6 +220,8 @@ TiXmlElement* buildXmlElement(tTreeNode& node) {
         e->SetAttribute("id", std::to_string(node.uniqueNumber));
     }
     if (e != nullptr) {
+        // The node may be one of the tree's, which other threads read under this guard.
+        std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
         e->SetUserData(builtMark());
         node.xmlElement = e;
     }
@@ -256,6 +259,9 @@ bool XmlData::locateFile() {
 
 int XmlData::initializeXmlData() {
     KH_ENTER("initializeXmlData");
+    // The hot-key thread reads the document (the master key) under this
+    // guard while it may be replaced here.
+    std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
     if (m_initialized) return eXmlAlreadyInitialized;
     m_initialized = true;
     m_lastError.clear();
@@ -289,6 +295,7 @@ int XmlData::initializeXmlData() {
     if (read == platform::ReadResult::Missing) {
         KH_LOG(eTroubleShoot, "No XML Database found.");
         // The tree and document made for a new store start from nothing.
+        std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
         m_document = std::make_unique<TiXmlDocument>(m_fileName);
         m_haveStamp = false;
         return eXmlNoFile;
@@ -419,20 +426,20 @@ int XmlData::loadTree(int mode) {
         return 0;
     }
     if (mode != 2) return 0;
-    if (m_pending) {
-        // The document read replaces the one before only now, together with
-        // the tree built from it.
-        m_document = std::move(m_pending);
-        m_stamp = m_pendingStamp;
-        m_haveStamp = true;
-    }
-    if (!m_document) return 0;
     KH_LOG(eImportant, "Parsing xml");
     m_dirty = false;
     {
-        // Other threads that go by the navigation lock see the old tree or
-        // the new one, never the empty one in between.
+        // Other threads that go by the navigation lock see the old tree and
+        // document or the new ones, never the empty ones in between.
         std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+        if (m_pending) {
+            // The document read replaces the one before only now, together
+            // with the tree built from it.
+            m_document = std::move(m_pending);
+            m_stamp = m_pendingStamp;
+            m_haveStamp = true;
+        }
+        if (!m_document) return 0;
         ReleaseStoreTree();
         buildTree(m_document.get(), navigation().currentNode, "\\");
     }
@@ -547,6 +554,7 @@ int XmlData::writeWholeXml() {
 }
 
 void XmlData::rebuildDocumentFromTree() {
+    std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
     if (!m_document) return;
     TreePos base = GetBaseNode();
     m_document->Clear();
@@ -562,21 +570,29 @@ void XmlData::rebuildDocumentFromTree() {
 
 int XmlData::updateMasterPassword(const std::string& hash) {
     KH_ENTER("updateMasterPassword()");
-    TiXmlElement* root = m_document ? m_document->RootElement() : nullptr;
-    if (root == nullptr) {
-        KH_LOG(eFatal, "Error while updating xml with Master Password!");
-        return 0;
+    {
+        std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+        TiXmlElement* root = m_document ? m_document->RootElement() : nullptr;
+        if (root == nullptr) {
+            KH_LOG(eFatal, "Error while updating xml with Master Password!");
+            return 0;
+        }
+        root->SetAttribute("masterkey", hash);
     }
-    root->SetAttribute("masterkey", hash);
     return saveOrReport();
 }
 
 bool XmlData::checkMasterKey(const CSecureString& candidate) const {
-    // While a store read is not yet taken into the tree, its own key counts.
-    const TiXmlDocument* document = m_pending ? m_pending.get() : m_document.get();
-    const TiXmlElement* root = document ? document->RootElement() : nullptr;
-    if (root == nullptr) return false;
-    std::string stored = attribute(root, "masterkey");
+    std::string stored;
+    {
+        // Also called on the hot-key thread (unlocking there).
+        std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+        // While a store read is not yet taken into the tree, its own key counts.
+        const TiXmlDocument* document = m_pending ? m_pending.get() : m_document.get();
+        const TiXmlElement* root = document ? document->RootElement() : nullptr;
+        if (root == nullptr) return false;
+        stored = attribute(root, "masterkey");
+    }
     return !stored.empty() && stored == security::applySH1(candidate);
 }
 
@@ -679,7 +695,10 @@ int XmlData::updateXML(tTreeNode& node) {
     }
     std::unique_ptr<TiXmlElement> built(buildXmlElement(node));
     TiXmlNode* replaced = e->Parent()->ReplaceChild(e, *built);
-    node.xmlElement = replaced ? replaced->ToElement() : nullptr;
+    {
+        std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+        node.xmlElement = replaced ? replaced->ToElement() : nullptr;
+    }
     return saveOrReport();
 }
 
@@ -695,7 +714,9 @@ int XmlData::updateXML(const tTreeNode& newParent, const tTreeNode& oldNode, tTr
         TiXmlNode* moved = old->Clone();
         moved->ToElement()->SetAttribute("name", newNode.name);
         old->Parent()->RemoveChild(old);
-        newNode.xmlElement = parent->LinkEndChild(moved)->ToElement();
+        TiXmlElement* linked = parent->LinkEndChild(moved)->ToElement();
+        std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+        newNode.xmlElement = linked;
     } else {
         old->Parent()->RemoveChild(old);
         TiXmlElement* e = buildXmlElement(newNode);

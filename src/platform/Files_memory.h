@@ -2,6 +2,7 @@
 // read; `failWrites` makes every replacement fail and keeps the old content.
 // A file's stamp changes whenever it is written, here or by `writeByOther`
 // (another program), and `locked` holds the lock files held now.
+// `beforeReplace`, when set, runs at the start of every replacement.
 #pragma once
 #include <functional>
 #include <map>
@@ -37,6 +38,7 @@ public:
         content.erase(path);
         m_identity.erase(path);
     }
+    std::function<void(const std::string& path)> beforeReplace;
 
     bool exists(const std::string& path) override { return content.count(path) || unreadable.count(path); }
     ReadResult readAll(const std::string& path, std::string& out) override {
@@ -61,6 +63,7 @@ public:
         return ReadResult::Ok;
     }
     bool replaceAtomically(const std::string& path, const std::string& data, std::string& error) override {
+        if (beforeReplace) beforeReplace(path);
         if (failWrites || writesLeft == 0 || unreadable.count(path)) {
             error = "write refused";
             return false;

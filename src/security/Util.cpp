@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "Log.h"
+#include "security/GuardedSecret.h"
 #include "security/SecureString.h"
 
 namespace security {
@@ -21,7 +22,7 @@ constexpr std::size_t kSaltBytes = 8;
 constexpr std::size_t kKeyBytes = 16;
 constexpr unsigned kIterations = 10;
 
-std::atomic<const CSecureString*> g_masterPassword{nullptr};
+std::atomic<const CGuardedSecret*> g_masterPassword{nullptr};
 
 // Salts come from a generator seeded by the operating system.
 CryptoPP::AutoSeededRandomPool& randomPool() {
@@ -36,13 +37,26 @@ std::mutex& randomPoolMutex() {
 // A 16-byte key buffer that is zeroed before it is freed.
 using KeyBuffer = CryptoPP::SecByteBlock;
 
-void deriveKey(const CSecureString* master, const unsigned char* salt, std::size_t saltLength, KeyBuffer& key) {
-    char* plain = master ? master->getText() : nullptr;
-    const char* password = plain ? plain : "";
+// The text of the password a field is encrypted under, for one operation: a
+// plain copy, taken from the master password under its guard or from a
+// password given, and wiped when the operation ends. None is the empty one.
+class KeyText {
+public:
+    explicit KeyText(const CSecureString* password) : m_text(password ? password->getText() : nullptr) {}
+    explicit KeyText(const CGuardedSecret* master) : m_text(master ? master->plainCopy() : nullptr) {}
+    ~KeyText() { releasePlainCopy(m_text); }
+    KeyText(const KeyText&) = delete;
+    KeyText& operator=(const KeyText&) = delete;
+    const char* c_str() const { return m_text ? m_text : ""; }
+
+private:
+    char* m_text;
+};
+
+void deriveKey(const KeyText& password, const unsigned char* salt, std::size_t saltLength, KeyBuffer& key) {
     CryptoPP::PKCS5_PBKDF2_HMAC<CryptoPP::SHA1> pbkdf2;
-    pbkdf2.DeriveKey(key.data(), key.size(), 0, reinterpret_cast<const CryptoPP::byte*>(password),
-                     std::strlen(password), salt, saltLength, kIterations, 0.0);
-    releasePlainCopy(plain);
+    pbkdf2.DeriveKey(key.data(), key.size(), 0, reinterpret_cast<const CryptoPP::byte*>(password.c_str()),
+                     std::strlen(password.c_str()), salt, saltLength, kIterations, 0.0);
 }
 
 std::string hexEncode(const unsigned char* data, std::size_t n) {
@@ -73,9 +87,11 @@ void appendWiping(std::string& out, const WipedString& more) {
 
 }  // namespace
 
-void setMasterPassword(const CSecureString* password) { g_masterPassword = password; }
+void setMasterPassword(const CGuardedSecret* password) { g_masterPassword = password; }
 
-int encrypt(const std::string& plain, std::string& cipherOut, std::string& saltOut) {
+namespace {
+
+int encryptUnder(const KeyText& password, const std::string& plain, std::string& cipherOut, std::string& saltOut) {
     KH_ENTER("encrypt()");
     if (plain.empty()) {
         KH_LOG(eInformation, "No text to encrypt!!");
@@ -87,7 +103,7 @@ int encrypt(const std::string& plain, std::string& cipherOut, std::string& saltO
         randomPool().GenerateBlock(salt, sizeof salt);
     }
     KeyBuffer key(kKeyBytes);
-    deriveKey(g_masterPassword.load(), salt, sizeof salt, key);
+    deriveKey(password, salt, sizeof salt, key);
     std::string cipher;
     CryptoPP::ECB_Mode<CryptoPP::AES>::Encryption aes(key.data(), key.size());
     CryptoPP::StringSource(plain, true,
@@ -100,12 +116,22 @@ int encrypt(const std::string& plain, std::string& cipherOut, std::string& saltO
     return 1;
 }
 
+}  // namespace
+
+int encrypt(const std::string& plain, std::string& cipherOut, std::string& saltOut) {
+    return encryptUnder(KeyText(g_masterPassword.load()), plain, cipherOut, saltOut);
+}
+
+int encryptWith(const CSecureString& password, const std::string& plain, std::string& cipherOut, std::string& saltOut) {
+    return encryptUnder(KeyText(&password), plain, cipherOut, saltOut);
+}
+
 namespace {
 
 // `failed`, when given, learns whether the decryption raised an error; the
 // output then holds only what was decrypted before it.
-int decryptUnder(const CSecureString* password, const std::string& cipher, const std::string& salt,
-                 std::string& plainOut, bool* failed = nullptr) {
+int decryptUnder(const KeyText& password, const std::string& cipher, const std::string& salt, std::string& plainOut,
+                 bool* failed = nullptr) {
     KH_ENTER("decrypt()");
     if (salt.empty()) return 0;
     bool fault = true;
@@ -140,7 +166,7 @@ int decryptUnder(const CSecureString* password, const std::string& cipher, const
 }  // namespace
 
 int decrypt(const std::string& cipher, const std::string& salt, std::string& plainOut) {
-    return decryptUnder(g_masterPassword.load(), cipher, salt, plainOut);
+    return decryptUnder(KeyText(g_masterPassword.load()), cipher, salt, plainOut);
 }
 
 int decryptText(const std::string& cipher, const std::string& salt, std::string& plainOut) {
@@ -171,13 +197,13 @@ int decrypt(const std::string& cipher, const std::string& salt, CSecureString& p
 
 int decryptWith(const CSecureString& password, const std::string& cipher, const std::string& salt,
                 std::string& plainOut) {
-    return decryptUnder(&password, cipher, salt, plainOut);
+    return decryptUnder(KeyText(&password), cipher, salt, plainOut);
 }
 
 int decryptChecked(const CSecureString& password, const std::string& cipher, const std::string& salt,
                    std::string& plainOut) {
     bool failed = true;
-    if (decryptUnder(&password, cipher, salt, plainOut, &failed) != 1) return 0;
+    if (decryptUnder(KeyText(&password), cipher, salt, plainOut, &failed) != 1) return 0;
     return failed ? 0 : 1;
 }
 

@@ -9,16 +9,20 @@
 
 #include <string>
 
+class CGuardedSecret;
 class CSecureString;
 
 namespace security {
 
-// The master password the operations below use (owned by the application).
-void setMasterPassword(const CSecureString* password);
+// The master password the operations below use (owned by the application);
+// each operation takes its copy of it under its guard.
+void setMasterPassword(const CGuardedSecret* password);
 
 // Encrypts `plain` under a new salt; always 1. An empty text leaves both
 // outputs unchanged. `plain` and `cipherOut` may be the same string.
 int encrypt(const std::string& plain, std::string& cipherOut, std::string& saltOut);
+// The same under a given password instead of the master password.
+int encryptWith(const CSecureString& password, const std::string& plain, std::string& cipherOut, std::string& saltOut);
 
 // 0 without touching `plainOut` when the salt is empty; otherwise 1 with the
 // decrypted bytes appended (a damaged text or a wrong password gives what could

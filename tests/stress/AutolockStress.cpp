@@ -1,8 +1,9 @@
-// Listings, changes, column reads and the automatic lock, all at once: two
-// host threads call the exports the way a file manager's panel and its
-// background copier do, while the autolock thread locks the store whenever
-// they pause. Run under ThreadSanitizer, any data race fails the run; at the
-// end the store on disk must still hold every entry that was never deleted.
+// Listings, changes (renames in place among them), column reads and the
+// automatic lock, all at once: two host threads call the exports the way a
+// file manager's panel and its background copier do, while the autolock
+// thread locks the store whenever they pause. Run under ThreadSanitizer, any
+// data race fails the run; at the end the store on disk must still hold
+// every entry that was never deleted.
 //
 //   keyhold_autolock_stress [seconds]
 #include <atomic>
@@ -84,6 +85,11 @@ int main(int argc, char** argv) {
         for (int round = 0; !done; ++round) {
             const std::string t = "\\Scratch\\T" + std::to_string(round % 3);
             call(FsMkDir, t);
+            // Renamed in place, a folder and an entry, while the panel lists and reads columns.
+            renMov(t, t + "r", true);
+            renMov(t + "r", t, true);
+            renMov("\\Mail\\Gmail", "\\Mail\\Gmail 2", true);
+            renMov("\\Mail\\Gmail 2", "\\Mail\\Gmail", true);
             renMov("\\Mail\\Work", t + "\\Work", true);
             pause(random, 12);
             renMov(t + "\\Work", "\\Mail\\Work", true);

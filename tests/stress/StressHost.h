@@ -27,6 +27,7 @@ WFX_EXPORT wfx::BOOL WFX_CALL FsMkDir(char*);
 WFX_EXPORT wfx::BOOL WFX_CALL FsDeleteFile(char*);
 WFX_EXPORT wfx::BOOL WFX_CALL FsRemoveDir(char*);
 WFX_EXPORT int WFX_CALL FsRenMovFile(char*, char*, wfx::BOOL, wfx::BOOL, wfx::RemoteInfoStruct*);
+WFX_EXPORT int WFX_CALL FsExecuteFile(wfx::HWND, char*, char*);
 WFX_EXPORT int WFX_CALL FsContentGetValue(char*, int, int, void*, int, int);
 WFX_EXPORT void WFX_CALL FsContentPluginUnloading(void);
 

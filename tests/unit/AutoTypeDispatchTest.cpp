@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "AutoTypeDispatch.h"
+#include "Execute.h"
 #include "LockTimer.h"
 #include "RenameMoveCopy.h"
 #include "StoreChanges.h"
@@ -238,6 +239,63 @@ TEST_F(AutoTypeDispatchTest, KeysHeldDownAreWaitedForAndAStuckKeyTypesNothing) {
     EXPECT_TRUE(keyInput.calls.empty());
     EXPECT_TRUE(countdownRuns());
 }
+
+// The chooser stays open while the user locks the store in the host: what
+// they then pick is not typed.
+TEST_F(AutoTypeDispatchTest, AStoreLockedWhileTheChooserIsOpenTypesNothing) {
+    open(kBank + entryXml("Brokerage", 5, "dave", "b-pw", "Auto-Type-Window:bank login*"));
+    dialogs.users.push_back([this](platform::MemoryDialogControls& c) {
+        std::thread([] { lock(); }).join();  // "Lock Keyhold" in the host
+        c.select(IDC_MATCHED_LIST, "Bank");
+        c.click(kDialogOk);
+    });
+    ASSERT_TRUE(press());
+    EXPECT_EQ(dialogs.opened, std::vector<int>{IDD_ENTRIES_MATCHED});
+    EXPECT_TRUE(keyInput.keyEvents().empty());
+    EXPECT_TRUE(locked());
+    EXPECT_TRUE(logHolds("locked meanwhile"));
+}
+
+// The hot key is pressed while the host changes the master password: after
+// the new one was confirmed and before the fields are encrypted under it,
+// while the store is saved, and afterwards. Each press types the entry as
+// stored, never a text decrypted under the other password; afterwards the
+// store opens under the password it then has (the old one when the save
+// failed and the change was rolled back).
+class PasswordChangeDispatchTest : public AutoTypeDispatchTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(PasswordChangeDispatchTest, AHotKeyDuringTheChangeTypesTheStoredText) {
+    const bool saveFails = GetParam();
+    const std::string once = "alice\tS3cret!\n";
+    open(
+        "<file name=\"Bank\" id=\"3\" encrypt=\"true\"><username>alice</username><password>S3cret!</password>"
+        "<notes>Auto-Type-Window:*Web Browser</notes></file>");
+    int pressed = 0;
+    dialogs.users.push_back([&](platform::MemoryDialogControls& c) {
+        c.type(3024, "n3w");
+        c.type(3025, "n3w");
+        c.click(kDialogOk);
+        pressed += press() ? 1 : 0;  // confirmed, not yet encrypted under it
+    });
+    files.failWrites = saveFails;
+    files.beforeReplace = [&](const std::string&) { pressed += press() ? 1 : 0; };
+    EXPECT_EQ(ExecuteFile("\\", "properties"), saveFails ? wfx::FS_EXEC_ERROR : wfx::FS_EXEC_OK);
+    files.beforeReplace = nullptr;
+    files.failWrites = false;
+    pressed += press() ? 1 : 0;
+    EXPECT_EQ(pressed, 3);
+    EXPECT_EQ(typed(), once + once + once);
+
+    xmlData().resetInitialized();
+    willType(saveFails ? "pw" : "n3w");
+    list("\\");
+    EXPECT_TRUE(navigation().databaseLoaded);
+    keyInput.calls.clear();
+    ASSERT_TRUE(press());
+    EXPECT_EQ(typed(), once);
+}
+
+INSTANTIATE_TEST_SUITE_P(SaveWorksOrFails, PasswordChangeDispatchTest, ::testing::Bool());
 
 // The host's thread changes the tree (folders made and removed, the matching
 // entry moved to and fro, another copied and deleted) while the hot key is

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "Autolock.h"
+#include "Execute.h"
 #include "LockThread.h"
 #include "LockTimer.h"
 #include "StoreFixture.h"
@@ -50,6 +51,10 @@ protected:
     }
     // What a host call that touches the store does around its work.
     void operation() { CStoreActivity activity; }
+    bool unlockWith(const std::string& password) {
+        willType(password);
+        return unlock();
+    }
 };
 
 struct TimeoutCase {
@@ -102,6 +107,60 @@ TEST_F(AutolockTest, AnOperationThatRunsLongPausesTheCountdown) {
         EXPECT_FALSE(lockedWithin(600ms));
     }
     EXPECT_TRUE(lockedWithin(5s)) << "the end of the operation starts the countdown again";
+}
+
+// An operation that runs inside another one (the host lists while an entry
+// dialog or the chooser is open, on the same thread or on another) ends
+// first: the outer one still runs, so nothing may count down or lock.
+TEST_F(AutolockTest, AnInnerOperationThatEndsLeavesTheOuterOnePaused) {
+    setAutolockTickForTesting(20ms);  // five steps: 100 ms
+    open("TimeOutLock=5\n");
+    operation();
+    for (bool sameThread : {true, false}) {
+        SCOPED_TRACE(sameThread ? "inner operation on the same thread" : "inner operation on another thread");
+        {
+            CStoreActivity outer;
+            if (sameThread) {
+                operation();
+            } else {
+                std::thread([this] { operation(); }).join();
+            }
+            EXPECT_FALSE(theApp().m_lockTimer->isStarted()) << "the outer operation still runs";
+            EXPECT_FALSE(lockedWithin(600ms));
+            // A countdown that ran out just as the outer one began does not lock under it either.
+            autolockStore();
+            EXPECT_FALSE(locked());
+        }
+        EXPECT_TRUE(lockedWithin(5s)) << "the end of the outer operation starts the countdown";
+        ASSERT_TRUE(unlockWith("pw"));
+    }
+}
+
+// The user takes their time over an entry while the host lists on its other
+// thread: the store stays open, and the change is stored.
+TEST_F(AutolockTest, AnEntryModifiedWhileTheHostListsIsStored) {
+    constexpr int kModify = 3, kUserName = 3012;
+    open("TimeOutLock=5\n");
+    dialogs.users.push_back([this](platform::MemoryDialogControls& c) {
+        std::thread([this] {
+            CStoreActivity activity;
+            list("\\Mail");
+        }).join();
+        std::this_thread::sleep_for(300ms);  // thirty times the time-out
+        c.click(kModify);
+        c.replace(kUserName, "bob");
+        c.click(1);
+    });
+    {
+        CStoreActivity activity;  // what the export does around it
+        EXPECT_EQ(ExecuteFile("\\Mail\\Gmail", "open"), wfx::FS_EXEC_OK);
+    }
+    EXPECT_TRUE(shownMessages().empty());
+    TiXmlDocument d = parsedStore();
+    TiXmlElement* gmail = d.RootElement()->FirstChildElement("folder")->FirstChildElement("file");
+    ASSERT_NE(gmail, nullptr);
+    ASSERT_NE(gmail->FirstChildElement("username"), nullptr) << "the modified entry was discarded";
+    EXPECT_STREQ(gmail->FirstChildElement("username")->GetText(), "bob");
 }
 
 TEST_F(AutolockTest, AnOperationOnALockedStoreLeavesTheCountdownStopped) {

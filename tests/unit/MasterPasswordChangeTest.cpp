@@ -127,22 +127,16 @@ protected:
         collectSalted(d.RootElement(), "", out);
         return out;
     }
-    // What the dialog does on OK in mode 1: the new password is the master
-    // password; the one before is handed to the re-encryption.
-    CSecureString changeTo(const char* text) {
-        CSecureString previous = theApp().m_masterPassword;
-        theApp().m_masterPassword.setText(text);
-        return previous;
-    }
+    std::string master() { return CPlainCopy(theApp().m_masterPassword).c_str(); }
     std::string masterKeyInFile() { return parsedStore().RootElement()->Attribute("masterkey"); }
 };
 
 TEST_F(MasterPasswordChangeTest, EveryEncryptedFieldDecryptsUnderTheNewPasswordOnly) {
     std::vector<SaltedText> before = saltedInFile();
     ASSERT_EQ(before.size(), plainTexts.size()) << "every field of the two entries and the folder time has a salt";
-    CSecureString previous = changeTo("n3w");
-    EXPECT_EQ(ReEncryptAll(previous), 1);
+    EXPECT_EQ(ReEncryptAll(secure("pw"), secure("n3w")), 1);
     EXPECT_EQ(masterKeyInFile(), hashOf("n3w"));
+    EXPECT_EQ(master(), "n3w") << "the new password is in place with the fields encrypted under it";
     std::vector<SaltedText> after = saltedInFile();
     ASSERT_EQ(after.size(), before.size());
     for (std::size_t i = 0; i < after.size(); ++i) {
@@ -167,14 +161,13 @@ TEST_F(MasterPasswordChangeTest, WrongPreviousPasswordChangesNothing) {
     const std::string file = files.content[store];
     const int writes = files.writes;
     const std::vector<std::string> tree = treeSnapshot();
-    CSecureString previous = changeTo("n3w");
-    EXPECT_EQ(ReEncryptAll(secure("wrong")), 0);
+    EXPECT_EQ(ReEncryptAll(secure("wrong"), secure("n3w")), 0);
     EXPECT_EQ(files.content[store], file) << "the file is byte for byte as it was";
     EXPECT_EQ(files.writes, writes);
     EXPECT_EQ(treeSnapshot(), tree);
-    // The caller puts the previous password back; the store goes on under it.
-    theApp().m_masterPassword = previous;
-    EXPECT_TRUE(IsStorePassword(previous));
+    // The store goes on under its password.
+    EXPECT_EQ(master(), "pw");
+    EXPECT_TRUE(IsStorePassword(secure("pw")));
 }
 
 TEST_F(MasterPasswordChangeTest, FieldThatDoesNotDecryptStopsTheChangeBeforeAnythingIsWritten) {
@@ -187,21 +180,20 @@ TEST_F(MasterPasswordChangeTest, FieldThatDoesNotDecryptStopsTheChangeBeforeAnyt
     plain->notesSalt = kFixedSalt;
     const std::string file = files.content[store];
     const std::vector<std::string> tree = treeSnapshot();
-    CSecureString previous = changeTo("n3w");
-    EXPECT_EQ(ReEncryptAll(previous), 0);
+    EXPECT_EQ(ReEncryptAll(secure("pw"), secure("n3w")), 0);
     EXPECT_EQ(files.content[store], file);
     EXPECT_EQ(treeSnapshot(), tree) << "the entries before it are not half changed";
+    EXPECT_EQ(master(), "pw");
 }
 
 TEST_F(MasterPasswordChangeTest, FailedSaveLeavesTreeFileAndDocumentAsTheyWere) {
     const std::string file = files.content[store];
     const std::vector<std::string> tree = treeSnapshot();
-    CSecureString previous = changeTo("n3w");
     files.failWrites = true;
-    EXPECT_EQ(ReEncryptAll(previous), 0);
+    EXPECT_EQ(ReEncryptAll(secure("pw"), secure("n3w")), 0);
     EXPECT_EQ(files.content[store], file);
     EXPECT_EQ(treeSnapshot(), tree);
-    theApp().m_masterPassword = previous;
+    EXPECT_EQ(master(), "pw") << "the password goes back with the tree";
     // The next single change writes the store as it was, under its own key.
     files.failWrites = false;
     TreePos plainEntry = passwordTree().end();

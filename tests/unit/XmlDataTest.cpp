@@ -229,9 +229,9 @@ TEST_F(XmlDataTest, ReEncryptionMovesEveryFieldToTheNewPassword) {
     EXPECT_EQ(timeutil::fileTimeToText(g->ftCreationTime), "1258363200");
     EXPECT_EQ(timeutil::fileTimeToText(g->lastModFileTime()), "1258363300") << "decrypted when asked for";
     std::string oldSalt = g->passwordSalt;
-    CSecureString previous = theApp().m_masterPassword;
-    theApp().m_masterPassword.setText("new");
-    EXPECT_EQ(ReEncryptAll(previous), 1);
+    CSecureString previous = theApp().m_masterPassword, next;
+    next.setText("new");
+    EXPECT_EQ(ReEncryptAll(previous, next), 1);
     EXPECT_NE(g->passwordSalt, oldSalt);
     std::string plain;
     security::decrypt(g->encryptedTitle, g->titleSalt, plain);
@@ -248,7 +248,7 @@ TEST_F(XmlDataTest, ReEncryptionMovesEveryFieldToTheNewPassword) {
     EXPECT_EQ(plain, "2030");
     EXPECT_EQ(std::string(parsedStore().RootElement()->Attribute("masterkey")), hashOf("new"));
     resetTreeForTesting();
-    EXPECT_EQ(ReEncryptAll(previous), 0);
+    EXPECT_EQ(ReEncryptAll(previous, next), 0);
 }
 
 }  // namespace
