@@ -5,6 +5,7 @@
 #   kh_xvfb_start  || exit 1     # DISPLAY exported; needed for windows
 #   kh_wine ./test.exe args...   # wine with no stdin
 #   kh_wine_stop; kh_xvfb_stop
+#   kh_wine32_usable             # status: can this machine run 32-bit programs?
 #
 # The prefix lives at $KEYHOLD_CACHE/wineprefix (default ~/.cache/keyhold),
 # outside the clone, so later runs reuse it. It is a win64 prefix, which runs
@@ -26,6 +27,39 @@ export KEYHOLD_CACHE
 KH_XVFB_PID=${KH_XVFB_PID:-}
 
 _kh_log() { echo "wine-env: $*" >&2; }
+
+# Whether this machine runs 32-bit x86 programs at all. Some kernels are built
+# or booted without 32-bit emulation: there every 32-bit ELF file, wine's own
+# 32-bit loader included, fails with "Exec format error", and no 32-bit
+# Windows program can run under wine. Prints nothing; the status tells.
+kh_wine32_usable() {
+  if [ -z "${KH_WINE32_USABLE:-}" ]; then
+    KH_WINE32_USABLE=0
+    if [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1 </dev/null 197>&-; then
+      KH_WINE32_USABLE=1
+    fi
+    export KH_WINE32_USABLE
+  fi
+  [ "$KH_WINE32_USABLE" = 1 ]
+}
+
+# kh_wine_path: Debian's "wine" starts its 32-bit loader whenever that is installed, even
+# for 64-bit programs. Where 32-bit programs cannot run, "wine" and
+# "wine-stable" (which wineboot calls) are put first on the PATH as the 64-bit
+# loader, so that 64-bit programs still run.
+kh_wine_path() {
+  kh_wine32_usable && return 0
+  local bin="$KEYHOLD_CACHE/wine64-only"
+  case ":$PATH:" in *":$bin:"*) return 0 ;; esac
+  mkdir -p "$bin" || return 1
+  local name
+  for name in wine wine-stable; do
+    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$bin/$name.tmp" &&
+      chmod 755 "$bin/$name.tmp" && mv -f "$bin/$name.tmp" "$bin/$name" || return 1
+  done
+  export PATH="$bin:$PATH"
+  _kh_log "this machine cannot run 32-bit programs: wine runs 64-bit programs only"
+}
 
 # The stamp records the wine version that made the prefix; a prefix without a
 # matching stamp (never finished, or made by another wine) is made anew.
@@ -58,6 +92,7 @@ kh_wine_prefix() {
   export WINEPREFIX="$KEYHOLD_CACHE/wineprefix"
   export WINEARCH=win64
   export WINEDEBUG=-all
+  kh_wine_path || return 1
   local stamp="$WINEPREFIX/.keyhold-stamp" want
   want=$(_kh_wine_stamp_text)
   mkdir -p "$KEYHOLD_CACHE" || return 1
