@@ -203,8 +203,10 @@ std::uint16_t CSendKeys::directKey(char c) {
     platform::KeyInput& input = platform::keyInput();
     const std::uint16_t key = input.keyForCharacter(c);
     if (key == platform::kNoKey || (key & 0xFF) == 0xFF) return platform::kNoKey;
-    // A state such as Kana cannot be pressed with the modifier keys.
-    if ((key & ~(0xFF | platform::kShiftBit | platform::kCtrlBit | platform::kAltBit)) != 0) return platform::kNoKey;
+    // Only Shift is pressed for a character: Ctrl with Alt (AltGr) is a
+    // short cut to some programs and gives no character at all to others
+    // (wine under X), and a state such as Kana no modifier key gives.
+    if ((key & ~(0xFF | platform::kShiftBit)) != 0) return platform::kNoKey;
     // Through a dead key the character would join the next one.
     if (input.isDeadKey(key)) return platform::kNoKey;
     return key;

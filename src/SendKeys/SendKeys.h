@@ -16,8 +16,9 @@
 //   "{DELAY=n}"      every later key waits n milliseconds first (also in later
 //                    sequences); "{DELAY n}" only the next one
 //   anything else    typed as that character through the keyboard layout;
-//                    a character the layout has no key for, or reaches only
-//                    through a dead key, is sent as that Unicode character
+//                    a character the layout has no key for, reaches only
+//                    through a dead key, or types only with Ctrl or Alt held
+//                    (AltGr), is sent as that Unicode character
 //
 // Bounds: a repeat count of 0 or below sends nothing and one above
 // kMaxRepeat sends kMaxRepeat keys; delays and beep durations are cut to
@@ -87,7 +88,7 @@ private:
     // Milliseconds the sequence being typed has left.
     std::uint64_t timeLeft();
     // The layout's key for a character that it types by itself (no dead
-    // key, no shift state other than Shift, Ctrl and Alt); kNoKey otherwise.
+    // key, no shift state but Shift); kNoKey otherwise.
     std::uint16_t directKey(char c);
     // Types the character that begins at `at` as its Unicode code units;
     // returns its length in bytes (0 when it is none).

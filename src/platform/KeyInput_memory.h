@@ -90,6 +90,8 @@ public:
     void removeCharacters(const std::string& characters) {
         for (char c : characters) layout_.erase(c);
     }
+    // The layout types the character with this key (low byte) and shift state (high byte).
+    void setKey(char c, std::uint16_t key) { layout_[c] = key; }
     // The keys of these characters become dead keys.
     void makeDead(const std::string& characters) {
         for (char c : characters) {

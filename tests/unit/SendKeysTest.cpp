@@ -439,16 +439,30 @@ TEST_F(AppActivateTest, FindsByClass) {
 
 // The layouts a value is typed on: the US one; one without "(" and ")" (as
 // wine's under a bare X server); one where "^", "~" and "`" are dead keys
-// (as many European ones).
-enum class Layout { Us, NoParentheses, DeadKeys };
+// (as many European ones); one with "@", "{", "}" and "\\" behind AltGr (as
+// the German one).
+enum class Layout { Us, NoParentheses, DeadKeys, AltGr };
 
 void useLayout(platform::MemoryKeyInput& keyInput, Layout layout) {
     if (layout == Layout::NoParentheses) keyInput.removeCharacters("()");
     if (layout == Layout::DeadKeys) keyInput.makeDead("^~`");
+    if (layout == Layout::AltGr) {
+        const std::uint16_t altGr = platform::kCtrlBit | platform::kAltBit;
+        keyInput.setKey('@', altGr | 'Q');
+        keyInput.setKey('{', altGr | '7');
+        keyInput.setKey('}', altGr | '0');
+        keyInput.setKey('\\', altGr | 0xDB);
+    }
 }
 
 std::string layoutName(Layout layout) {
-    return layout == Layout::Us ? "Us" : layout == Layout::NoParentheses ? "NoParentheses" : "DeadKeys";
+    switch (layout) {
+        case Layout::Us: return "Us";
+        case Layout::NoParentheses: return "NoParentheses";
+        case Layout::DeadKeys: return "DeadKeys";
+        case Layout::AltGr: break;
+    }
+    return "AltGr";
 }
 
 // User names and passwords with every character that means something in a
@@ -493,9 +507,9 @@ INSTANTIATE_TEST_SUITE_P(
                           RoundTripCase{"{TAB}{ENTER}", "{DELAY 5000}+a", ""},  // commands in values are text
                           RoundTripCase{"usr" + kSpecials, "pw" + kSpecials, "{USERNAME}{TAB}{PASSWORD}~"},
                           RoundTripCase{"a@b", "(x)", "%USERNAME%{TAB}%PASSWORD%{ENTER}"}),
-        ::testing::Values(Layout::Us, Layout::NoParentheses, Layout::DeadKeys)),
+        ::testing::Values(Layout::Us, Layout::NoParentheses, Layout::DeadKeys, Layout::AltGr)),
     [](const ::testing::TestParamInfo<std::tuple<RoundTripCase, Layout>>& info) {
-        return "Case" + std::to_string(info.index / 3) + layoutName(std::get<1>(info.param));
+        return "Case" + std::to_string(info.index / 4) + layoutName(std::get<1>(info.param));
     });
 
 // The notes of a definition's {NOTES} are text too: every character arrives
@@ -519,7 +533,7 @@ TEST_P(NotesRoundTripTest, TypesTheNotesExactly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, NotesRoundTripTest,
-                         ::testing::Values(Layout::Us, Layout::NoParentheses, Layout::DeadKeys),
+                         ::testing::Values(Layout::Us, Layout::NoParentheses, Layout::DeadKeys, Layout::AltGr),
                          [](const ::testing::TestParamInfo<Layout>& info) { return layoutName(info.param); });
 
 // What the layout types directly goes out as keys; what it lacks, or has only
@@ -527,6 +541,8 @@ INSTANTIATE_TEST_SUITE_P(Layouts, NotesRoundTripTest,
 TEST_F(SendKeysTest, OnlyCharactersTheLayoutTypesDirectlyAreSentAsKeys) {
     keyInput.removeCharacters("()");
     keyInput.makeDead("^~`");
+    keyInput.setKey('@', platform::kCtrlBit | platform::kAltBit | 'Q');
+    keyInput.setKey('{', platform::kCtrlBit | platform::kAltBit | '7');
     const struct {
         const char* sequence;
         const char* events;
@@ -537,6 +553,8 @@ TEST_F(SendKeysTest, OnlyCharactersTheLayoutTypesDirectlyAreSentAsKeys) {
         {"{CARET}{TILDE}", "+u5E -u5E +u7E -u7E"},
         {"a`b", "+A -A +u60 -u60 +B -B"},
         {"{DELAY 30}{LEFTPAREN}", "sleep30 +u28 -u28"},
+        // Characters behind AltGr (Ctrl with Alt), as "@" and "{" on German layouts.
+        {"{AT}{LEFTBRACE}", "+u40 -u40 +u7B -u7B"},
         // Still keys: "~" is Enter, and the dead key's plain neighbours.
         {"~6'", "+Enter -Enter +6 -6 +vkDE -vkDE"},
     };
