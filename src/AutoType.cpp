@@ -258,6 +258,32 @@ std::string finished(WipedString& out) {
     return sequence;
 }
 
+// Notes typed as they read: escaped like a user name, and each line break
+// (CR LF, or a CR or an LF alone) one Enter.
+std::string notesKeyText(const std::string& notes) {
+    std::string escaped = escapeKeyText(notes);
+    // Made in one allocation, so that no grown copy is left behind.
+    std::size_t size = 0;
+    for (std::size_t i = 0; i < escaped.size(); ++i) {
+        const char c = escaped[i];
+        if (c == '\r' && i + 1 < escaped.size() && escaped[i + 1] == '\n') ++i;
+        size += (c == '\r' || c == '\n') ? 7 : 1;
+    }
+    std::string out;
+    out.reserve(size);
+    for (std::size_t i = 0; i < escaped.size(); ++i) {
+        const char c = escaped[i];
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < escaped.size() && escaped[i + 1] == '\n') ++i;
+            out += "{ENTER}";
+        } else {
+            out += c;
+        }
+    }
+    if (!escaped.empty()) secureWipe(&escaped[0], escaped.size());
+    return out;
+}
+
 }  // namespace
 
 std::string buildAutoTypeSequence(tTreeNode& entry) {
@@ -302,7 +328,9 @@ std::string buildAutoTypeSequence(tTreeNode& entry) {
             i += len;
         } else if (std::size_t len = placeholderAt(i, kNotes)) {
             KH_LOG(eInformation, "Substituting %s", def.substr(i, len).c_str());
-            appendField(out, entry.getNotes(), false);
+            std::string notes = entry.getNotes();
+            appendField(out, notesKeyText(notes), false);
+            secureWipe(notes);
             i += len;
         } else if (def[i] == '@') {
             out += "{AT}";  // an at sign written in the definition is typed as one

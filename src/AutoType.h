@@ -62,8 +62,9 @@ std::string escapeKeyText(const std::string& text);
 // The key sequence that types the entry. Without an "Auto-Type:" definition:
 // Delay, user name, {TAB}, Delay, password, Enter. With one: the definition,
 // where {USERNAME} / %USERNAME% and {PASSWORD} / %PASSWORD% become the Delay
-// setting followed by the escaped value, {NOTES} / %NOTES% the raw notes, and
-// every other "@" of the definition {AT}; the rest keeps its meaning.
+// setting followed by the escaped value, {NOTES} / %NOTES% the escaped notes
+// with every line break as one {ENTER}, and every other "@" of the
+// definition {AT}; the rest keeps its meaning.
 std::string buildAutoTypeSequence(tTreeNode& entry);
 
 // The entry's key sequence and its notes without the auto-type definitions

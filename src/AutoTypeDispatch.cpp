@@ -15,6 +15,7 @@
 #include "hkhandler/KeyholdHK.h"
 #include "platform/Desktop.h"
 #include "platform/HotKeys.h"
+#include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
 #include "security/SecureString.h"
 
@@ -85,15 +86,49 @@ void collectMatches(const std::string& lowerTitle, Matches& matches) {
     }
 }
 
-// Types the sequence into the window the hot key was pressed in.
+void tell(const char* text) { platform::messageBoxes().show(text, "Keyhold", platform::MessageButtons::Ok); }
+
+// Types the sequence into the window the hot key was pressed in, and into no
+// other: when that window cannot be brought back to the front nothing is
+// typed, and when it leaves the front while the keys go out (or the time of
+// a sequence runs out) the rest is dropped with every modifier released.
+// The user is told; the log names no value.
 void typeInto(void* window, const std::string& lowerTitle, const std::string& sequence) {
-    if (window != nullptr && platform::desktop().foregroundWindow() != window) {
+    if (window == nullptr) {
+        KH_LOG(eWarning, "No window was in front when the hot key was pressed: nothing is typed");
+        tell("Auto-type typed nothing: no window was in front when the hot key was pressed.");
+        return;
+    }
+    if (platform::desktop().foregroundWindow() != window) {
         KH_LOG(eRubbish, "Activating window %s", lowerTitle.c_str());
-        if (!platform::hotKeys().bringToFront(window))
-            KH_LOG(eInformation, "The window could not be brought to the front");
+        if (!platform::hotKeys().bringToFront(window)) {
+            KH_LOG(eWarning, "The window could not be brought back to the front: nothing is typed");
+            tell("Auto-type typed nothing: the window in which the hot key was pressed could not be brought back "
+                 "to the front (it may have been closed).");
+            return;
+        }
     }
     KH_LOG(eRubbish, "Sending string (%d characters)", static_cast<int>(sequence.size()));
-    sendKeysEngine().sendKeys(sequence, false);
+    switch (sendKeysEngine().send(sequence, false, window)) {
+        case CSendKeys::Result::eDone: break;
+        case CSendKeys::Result::eWindowLeft:
+            KH_LOG(eWarning, "Auto-type stopped: the window left the front");
+            tell("Auto-type stopped: the window it was typing into is no longer in front. The rest of the entry "
+                 "was not typed.");
+            break;
+        case CSendKeys::Result::eTimeUp:
+            KH_LOG(eWarning, "Auto-type stopped: the sequence took too long");
+            tell("Auto-type stopped after 60 seconds. The rest of the entry was not typed.");
+            break;
+        case CSendKeys::Result::eNoCharacter:
+            KH_LOG(eWarning, "Auto-type stopped: the sequence holds text that cannot be typed");
+            tell("Auto-type stopped: the entry holds text that cannot be typed. The rest of it was not typed.");
+            break;
+        case CSendKeys::Result::eCommandTooLong:
+            KH_LOG(eWarning, "Auto-type stopped at an over-long command");
+            tell("Auto-type stopped at a command of 300 characters or more. The rest of the entry was not typed.");
+            break;
+    }
 }
 
 }  // namespace

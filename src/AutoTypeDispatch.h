@@ -22,7 +22,12 @@ constexpr std::size_t kMaxWindowTitle = 259;
 //  6. one match is typed at once; several are offered in the chooser, and
 //     the chosen one is typed; none types nothing.
 // Before typing, the window is brought back to the front when it is no
-// longer there (a dialog was shown, say). The autolock countdown stands
+// longer there (a dialog was shown, say); when it cannot be (closed, or the
+// system refused), nothing is typed. The keys go only to that window (or to
+// the one the sequence's own {APPACTIVATE} brought forward): when another
+// window comes to the front while they go out, or the sequence's time runs
+// out, the rest is dropped and every modifier released. The user is told
+// of each of these. The autolock countdown stands
 // still from the start (also while a dialog is open) and runs again from the
 // full time-out at the end when the store is unlocked then. The sequence and
 // the notes are never logged, only the sequence's length.

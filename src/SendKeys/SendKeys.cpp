@@ -107,12 +107,18 @@ CSendKeys& sendKeysEngine() {
     return engine;
 }
 
-bool CSendKeys::sendKeys(const std::string& sequence, bool wait) {
+bool CSendKeys::sendKeys(const std::string& sequence, bool wait) { return send(sequence, wait) == Result::eDone; }
+
+CSendKeys::Result CSendKeys::send(const std::string& sequence, bool wait, platform::WindowHandle target) {
     wait_ = wait;
     inGroup_ = false;
     shiftHeld_ = altHeld_ = ctrlHeld_ = winHeld_ = false;
+    target_ = target;
+    started_ = platform::keyInput().tickMilliseconds();
+    stopped_ = Result::eDone;
+    running_ = true;
 
-    for (std::size_t i = 0; i < sequence.size(); ++i) {
+    for (std::size_t i = 0; i < sequence.size() && stopped_ == Result::eDone; ++i) {
         const char c = sequence[i];
         switch (c) {
             case '+': pressModifier(kShift, shiftHeld_); break;
@@ -135,28 +141,104 @@ bool CSendKeys::sendKeys(const std::string& sequence, bool wait) {
                 if (text.size() >= kMaxCommand) {
                     KH_LOG(eWarning, "CSendKeys: a command of %u characters ends the sequence",
                            static_cast<unsigned>(text.size()));
-                    // Nothing more is typed, and nothing stays pressed.
-                    inGroup_ = false;
-                    releaseModifiers();
-                    return false;
+                    stopped_ = Result::eCommandTooLong;
+                    break;
                 }
                 command(text);
                 i = end == std::string::npos ? sequence.size() : end;
                 break;
             }
-            default: typeCharacter(c); break;
+            default: i += typeCharacter(sequence, i) - 1; break;
         }
     }
+    // Whatever way it ended, nothing stays pressed.
     inGroup_ = false;
     releaseModifiers();
+    const Result result = stopped_;
+    running_ = false;
+    target_ = nullptr;
+    stopped_ = Result::eDone;
+    return result;
+}
+
+bool CSendKeys::mayPress() {
+    if (!running_) return true;
+    if (stopped_ != Result::eDone) return false;
+    if (timeLeft() == 0) {
+        stop(Result::eTimeUp);
+        return false;
+    }
+    if (target_ != nullptr && platform::desktop().foregroundWindow() != target_) {
+        stop(Result::eWindowLeft);
+        return false;
+    }
     return true;
 }
 
-void CSendKeys::typeCharacter(char c) {
-    const std::uint16_t key = platform::keyInput().keyForCharacter(c);
-    if (key == platform::kNoKey || (key & 0xFF) == 0xFF) return;  // the layout cannot type it
-    sendWithShiftState(key, 1);
+std::uint64_t CSendKeys::timeLeft() {
+    const std::uint64_t spent = platform::keyInput().tickMilliseconds() - started_;
+    return spent >= kMaxSequenceTime ? 0 : kMaxSequenceTime - spent;
+}
+
+void CSendKeys::stop(Result why) {
+    if (stopped_ != Result::eDone) return;
+    stopped_ = why;
+    switch (why) {
+        case Result::eTimeUp:
+            KH_LOG(eWarning, "CSendKeys: the sequence ran for %u seconds; the rest of it is dropped",
+                   static_cast<unsigned>(kMaxSequenceTime / 1000));
+            break;
+        case Result::eWindowLeft:
+            KH_LOG(eWarning, "CSendKeys: the window typed into is no longer in front; the rest of the sequence is "
+                             "dropped");
+            break;
+        case Result::eNoCharacter:
+            KH_LOG(eWarning, "CSendKeys: the sequence holds bytes that are no character; the rest of it is dropped");
+            break;
+        default: break;
+    }
+}
+
+std::uint16_t CSendKeys::directKey(char c) {
+    platform::KeyInput& input = platform::keyInput();
+    const std::uint16_t key = input.keyForCharacter(c);
+    if (key == platform::kNoKey || (key & 0xFF) == 0xFF) return platform::kNoKey;
+    // Only Shift is pressed for a character: Ctrl with Alt (AltGr) is a
+    // short cut to some programs and gives no character at all to others
+    // (wine under X), and a state such as Kana no modifier key gives.
+    if ((key & ~(0xFF | platform::kShiftBit)) != 0) return platform::kNoKey;
+    // Through a dead key the character would join the next one.
+    if (input.isDeadKey(key)) return platform::kNoKey;
+    return key;
+}
+
+std::size_t CSendKeys::typeCharacter(const std::string& sequence, std::size_t at) {
+    const std::uint16_t key = directKey(sequence[at]);
+    if (key != platform::kNoKey) {
+        sendWithShiftState(key, 1);
+        releaseModifiers();
+        return 1;
+    }
+    const std::size_t length = typeUnicode(sequence, at);
+    if (length == 0) {
+        stop(Result::eNoCharacter);
+        return 1;
+    }
     releaseModifiers();
+    return length;
+}
+
+std::size_t CSendKeys::typeUnicode(const std::string& text, std::size_t at) {
+    std::size_t length = 0;
+    const std::u16string units = platform::keyInput().unicodeOf(text, at, length);
+    if (units.empty() || length == 0) return 0;
+    delay();
+    if (!mayPress()) return length;
+    for (char16_t unit : units) {
+        sendEvent(0, static_cast<std::uint16_t>(unit), platform::kKeyUnicode);
+        sendEvent(0, static_cast<std::uint16_t>(unit), platform::kKeyUnicode | platform::kKeyUp);
+    }
+    return length;
 }
 
 void CSendKeys::command(const std::string& text) {
@@ -171,11 +253,16 @@ void CSendKeys::command(const std::string& text) {
         if (blank == std::string::npos) return;
         long long frequency = 0;
         if (!readNumber(numbers, 0, frequency) || frequency <= 0 || frequency > 0xFFFF) return;
-        const std::uint32_t duration = pauseFrom(numbers, blank + 1);
+        std::uint32_t duration = pauseFrom(numbers, blank + 1);
+        // The beep ends with the sequence's time.
+        if (running_ && duration > timeLeft()) duration = static_cast<std::uint32_t>(timeLeft());
         if (duration > 0) platform::keyInput().beep(static_cast<unsigned>(frequency), duration);
     } else if (beginsIgnoringCase(text, "APPACTIVATE")) {
         const std::string title = tail(text, 12);
-        if (!title.empty()) appActivate(title.c_str(), nullptr);
+        if (title.empty()) return;
+        platform::WindowHandle window = activate(title.c_str(), nullptr);
+        // The keys after it are meant for the window it brought forward.
+        if (window != nullptr && target_ != nullptr) target_ = window;
     } else if (beginsIgnoringCase(text, "DELAY")) {
         if (text.size() > 5 && text[5] == '=')
             standingDelay_ = pauseFrom(text, 6);
@@ -197,20 +284,29 @@ void CSendKeys::namedKey(const std::string& text) {
     }
     std::uint16_t vk = key->code;
     if (key->character) {
-        vk = platform::keyInput().keyForCharacter(static_cast<char>(key->code));
-        if (vk == platform::kNoKey || (vk & 0xFF) == 0xFF) return;  // skipped like a plain character
+        vk = directKey(static_cast<char>(key->code));
+        if (vk == platform::kNoKey) {
+            // Typed as its Unicode character, as a plain character would be.
+            const std::string character(1, static_cast<char>(key->code));
+            for (long long n = 0; n < count && (!running_ || stopped_ == Result::eDone); ++n)
+                if (typeUnicode(character, 0) == 0) stop(Result::eNoCharacter);
+            releaseModifiers();
+            return;
+        }
     }
     sendWithShiftState(vk, static_cast<int>(count));
     releaseModifiers();
 }
 
 void CSendKeys::sendWithShiftState(std::uint16_t vk, int count) {
+    if (count <= 0 || !mayPress()) return;
     const bool shift = (vk & platform::kShiftBit) != 0;
     const bool ctrl = (vk & platform::kCtrlBit) != 0;
     const bool alt = (vk & platform::kAltBit) != 0;
-    if (shift) sendKey(kShift, 1, false, false);
-    if (ctrl) sendKey(kCtrl, 1, false, false);
-    if (alt) sendKey(kAlt, 1, false, false);
+    platform::KeyInput& input = platform::keyInput();
+    if (shift) sendEvent(kShift, input.scanCode(kShift), 0);
+    if (ctrl) sendEvent(kCtrl, input.scanCode(kCtrl), 0);
+    if (alt) sendEvent(kAlt, input.scanCode(kAlt), 0);
     sendKey(vk, count, true, true);
     if (shift) keyUp(kShift);
     if (ctrl) keyUp(kCtrl);
@@ -229,6 +325,7 @@ void CSendKeys::sendKey(std::uint16_t vk, int count, bool release, bool delayed)
     const unsigned extended = isExtended(key) ? platform::kKeyExtended : 0;
     for (int i = 0; i < count; ++i) {
         if (delayed) delay();
+        if (!mayPress()) return;
         sendEvent(key, scan, extended);
         // The release names the same key as the press: an extended flag on
         // the release of a plain key would make it another key's (Enter's
@@ -253,21 +350,26 @@ void CSendKeys::releaseModifiers() {
 }
 
 bool CSendKeys::appActivate(const char* title, const char* windowClass) {
+    return activate(title, windowClass) != nullptr;
+}
+
+platform::WindowHandle CSendKeys::activate(const char* title, const char* windowClass) {
     const bool noTitle = title == nullptr || *title == '\0';
     const bool noClass = windowClass == nullptr || *windowClass == '\0';
     // An empty title is not a title: looked up as one it would find some
     // window without a title.
-    if (noTitle && noClass) return false;
+    if (noTitle && noClass) return nullptr;
     platform::KeyInput& input = platform::keyInput();
     platform::WindowHandle window = input.findWindow(noClass ? nullptr : windowClass, noTitle ? nullptr : title);
     if (window == nullptr) window = input.findWindowContaining(windowClass, title);
-    if (window == nullptr) return false;
+    if (window == nullptr) return nullptr;
     input.activateWindow(window);
-    return true;
+    return window;
 }
 
 void CSendKeys::pressModifier(std::uint8_t vk, bool& held) {
-    sendKey(vk, 1, false, false);
+    if (!mayPress()) return;
+    sendEvent(vk, platform::keyInput().scanCode(vk), 0);
     held = true;
 }
 
@@ -281,6 +383,7 @@ void CSendKeys::numLock(int count, bool delayed) {
     const bool ntFamily = input.systemVersion() < 0x80000000u;
     for (int i = 0; i < count; ++i) {
         if (delayed) delay();
+        if (!mayPress()) return;
         if (ntFamily) {
             KH_LOG(eTroubleShoot, "CSendKeys: dwVersion < 0x80000000");
             input.sendKeyEvent(kNumLock, kNumLockScan, platform::kKeyExtended);
@@ -295,7 +398,11 @@ void CSendKeys::numLock(int count, bool delayed) {
 }
 
 void CSendKeys::delay() {
+    if (running_ && stopped_ != Result::eDone) return;  // nothing more is typed
     if (nextDelay_ == 0) nextDelay_ = standingDelay_;
-    if (nextDelay_ != 0) platform::keyInput().sleep(nextDelay_);
+    std::uint32_t pause = nextDelay_;
     nextDelay_ = 0;
+    // A pause ends with the sequence's time.
+    if (running_ && pause > timeLeft()) pause = static_cast<std::uint32_t>(timeLeft());
+    if (pause != 0) platform::keyInput().sleep(pause);
 }

@@ -41,6 +41,8 @@ public:
     std::set<std::pair<unsigned, unsigned>> refused;  // (modifiers, key) taken by another program
     // The desktop whose foreground window bringToFront changes (optional).
     MemoryDesktop* desktop = nullptr;
+    // bringToFront fails (the window was closed, or the system refused).
+    bool frontFails = false;
 
     // --- what a test reads (under the lock; copies) ---
     std::vector<Registration> registrations() {
@@ -272,6 +274,7 @@ public:
     bool bringToFront(void* window) override {
         std::lock_guard<std::mutex> g(m_lock);
         m_front.push_back(window);
+        if (frontFails) return false;
         if (desktop != nullptr) desktop->foreground = window;
         return true;
     }

@@ -56,6 +56,7 @@ struct MemoryServices {
         s.hotKeys = &hotKeys;
         hotKeys.desktop = &desktop;
         s.keyInput = &keyInput;
+        keyInput.desktop = &desktop;
     }
 };
 

@@ -85,6 +85,16 @@ TEST_F(AutoTypeE2ETest, OneMatchIsTypedIntoTheWindowInFront) {
     EXPECT_EQ(again.quit(), 0);
 }
 
+// Under wine's default key map the layout has no key for "(" and ")": the
+// password is typed exactly all the same, with "^" and "~" among it.
+TEST_F(AutoTypeE2ETest, APasswordWithParenthesesArrivesExactlyInFront) {
+    store({{"Bank", "al(i)ce", "(s3^c~r)et"}});
+    PanelSession panel(target, folder);
+    open(panel);
+    EXPECT_EQ(pressHotKeyInWindow(20), "al(i)ce\\t(s3^c~r)et\\r\\n");
+    EXPECT_EQ(panel.quit(), 0);
+}
+
 TEST_F(AutoTypeE2ETest, SeveralMatchesAskWhichOneInFront) {
     store({{"Bank", "alice", "s3cret"}, {"Broker", "bob", "b0b"}});
     PanelSession panel(target, folder);

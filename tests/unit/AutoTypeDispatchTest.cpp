@@ -67,23 +67,11 @@ protected:
     bool countdownRuns() { return theApp().m_lockTimer->isStarted(); }
     // What the key events typed: characters as themselves, Tab and Enter as
     // \t and \n, a key typed with Ctrl or Alt held as <^x> or <%x>.
-    std::string typed() const {
-        std::string out;
-        bool shift = false, ctrl = false, alt = false;
-        for (const MemoryKeyInput::Call& e : keyInput.keyEvents()) {
-            const bool down = (e.flags & platform::kKeyUp) == 0;
-            switch (e.vk) {
-                case 0x10: shift = down; continue;
-                case 0x11: ctrl = down; continue;
-                case 0x12: alt = down; continue;
-                default: break;
-            }
-            if (!down) continue;
-            std::string key = e.vk == 0x09 ? "\t" : e.vk == 0x0D ? "\n" : std::string(1, keyInput.characterFor(e.vk, shift));
-            if (ctrl || alt) key = std::string("<") + (ctrl ? "^" : "") + (alt ? "%" : "") + key + ">";
-            out += key;
-        }
-        return out;
+    std::string typed() const { return keyInput.typedText(); }
+    // The one message the user was shown ("" when none, "<n messages>" when several).
+    std::string toldUser() const {
+        if (messageBoxes.shown.size() > 1) return "<" + std::to_string(messageBoxes.shown.size()) + " messages>";
+        return messageBoxes.shown.empty() ? "" : messageBoxes.shown[0].text;
     }
     bool logHolds(const std::string& needle) {
         std::lock_guard<std::mutex> guard(log.mutex);
@@ -210,6 +198,80 @@ TEST_F(AutoTypeDispatchTest, ALongTitleIsCutBeforeItIsMatched) {
     EXPECT_TRUE(dialogs.opened.empty());
     EXPECT_EQ(typed(), "h\th\n");
     EXPECT_EQ(theApp().lastWindowTitle(), "login " + std::string(kMaxWindowTitle - 6, 'a'));
+}
+
+// The hot key's window cannot be brought back to the front after the chooser
+// (it was closed, or the system refused): nothing is typed into the window
+// that is in front instead, and the user is told.
+TEST_F(AutoTypeDispatchTest, AWindowThatCannotComeBackToTheFrontGetsNothing) {
+    open(kBank + entryXml("Brokerage", 5, "dave", "b-pw", "Auto-Type-Window:bank login*"));
+    dialogs.users.push_back([this](platform::MemoryDialogControls& c) {
+        desktop.foreground = kHostWindow;
+        c.select(IDC_MATCHED_LIST, "Brokerage");
+        c.click(kDialogOk);
+    });
+    hotKeys.frontFails = true;
+    ASSERT_TRUE(press());
+    EXPECT_EQ(hotKeys.broughtToFront(), std::vector<void*>{kBrowser});
+    EXPECT_TRUE(keyInput.keyEvents().empty()) << typed();
+    EXPECT_NE(toldUser().find("Auto-type typed nothing"), std::string::npos) << toldUser();
+    EXPECT_TRUE(logHolds("could not be brought back to the front: nothing is typed"));
+    EXPECT_FALSE(logHolds("dave"));
+    EXPECT_FALSE(logHolds("b-pw"));
+    EXPECT_TRUE(countdownRuns());
+
+    // The same after unlocking: the password dialog was in front.
+    messageBoxes.shown.clear();
+    lock();
+    dialogs.users.push_back([this](platform::MemoryDialogControls& c) {
+        desktop.foreground = kHostWindow;
+        c.type(3024, "pw");
+        c.click(kDialogOk);
+    });
+    desktop.foreground = kBrowser;
+    willChoose("Bank");
+    ASSERT_TRUE(press());
+    EXPECT_FALSE(locked());
+    EXPECT_TRUE(keyInput.keyEvents().empty()) << typed();
+    EXPECT_NE(toldUser().find("Auto-type typed nothing"), std::string::npos) << toldUser();
+}
+
+// The user brings another window to the front while the entry is typed: the
+// rest of it goes nowhere, every key is let go, and the user is told.
+TEST_F(AutoTypeDispatchTest, AnotherWindowComingToTheFrontStopsTheTyping) {
+    open(kBank);
+    keyInput.onCall = [this](const MemoryKeyInput::Call& c) {
+        if (c.kind == MemoryKeyInput::Kind::KeyEvent && c.vk == 0x09 && (c.flags & platform::kKeyUp))
+            desktop.foreground = kHostWindow;
+    };
+    ASSERT_TRUE(press());
+    EXPECT_EQ(typed(), "alice\t");
+    EXPECT_TRUE(keyInput.down.empty());
+    EXPECT_NE(toldUser().find("no longer in front"), std::string::npos) << toldUser();
+    EXPECT_TRUE(logHolds("Auto-type stopped: the window left the front"));
+    EXPECT_FALSE(logHolds("S3cret"));
+    EXPECT_TRUE(countdownRuns());
+}
+
+// An entry's own {APPACTIVATE} moves the typing to the window it brings forward.
+TEST_F(AutoTypeDispatchTest, TheWindowTheSequenceActivatesIsTypedInto) {
+    open(entryXml("Bank Login", 3, "carol", "x(y)", "Auto-Type:{USERNAME}{APPACTIVATE Sign-in}{TAB}{PASSWORD}~"));
+    keyInput.windows = {{"Dialog", "Sign-in"}};
+    ASSERT_TRUE(press());
+    EXPECT_EQ(typed(), "carol\tx(y)\n");
+    EXPECT_EQ(desktop.foreground, MemoryKeyInput::handleOf(0));
+    EXPECT_EQ(toldUser(), "");
+}
+
+// A password with characters the layout lacks, or has only behind dead keys,
+// is typed exactly: as Unicode characters, never skipped or accented.
+TEST_F(AutoTypeDispatchTest, APasswordIsTypedExactlyOnEveryLayout) {
+    open(entryXml("Bank", 3, "alice", "(s^e)~n`a", "Auto-Type-Window:*Web Browser"));
+    keyInput.removeCharacters("()");
+    keyInput.makeDead("^~`");
+    ASSERT_TRUE(press());
+    EXPECT_EQ(typed(), "alice\t(s^e)~n`a\n");
+    EXPECT_EQ(toldUser(), "");
 }
 
 // Before the first listing has opened the store there is nothing to type,

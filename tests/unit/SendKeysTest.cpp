@@ -4,7 +4,9 @@
 #include "SendKeys/SendKeys.h"
 
 #include <cstdio>
+#include <memory>
 #include <set>
+#include <tuple>
 
 #include "AutoType.h"
 #include "StoreFixture.h"
@@ -37,14 +39,24 @@ std::string keyName(std::uint8_t vk) {
     return hex;
 }
 
-// "+A" a key going down, "-A" going up, "sleep50", "beep440/200", "pump",
+// A Unicode event's character: "uE9" for U+00E9.
+std::string unicodeName(std::uint16_t unit) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "u%02X", unit);
+    return hex;
+}
+
+// "+A" a key going down, "-A" going up, "+uE9" "-uE9" a Unicode character, "sleep50", "beep440/200", "pump",
 // "activate2"; the window searches are left out. Items are separated by blanks.
 std::string render(const std::vector<Call>& calls) {
     std::string out;
     for (const Call& c : calls) {
         std::string item;
         switch (c.kind) {
-            case Kind::KeyEvent: item = ((c.flags & platform::kKeyUp) ? "-" : "+") + keyName(c.vk); break;
+            case Kind::KeyEvent:
+                item = ((c.flags & platform::kKeyUp) ? "-" : "+") +
+                       ((c.flags & platform::kKeyUnicode) ? unicodeName(c.scan) : keyName(c.vk));
+                break;
             case Kind::Sleep: item = "sleep" + std::to_string(c.first); break;
             case Kind::Beep: item = "beep" + std::to_string(c.first) + "/" + std::to_string(c.second); break;
             case Kind::Pump: item = "pump"; break;
@@ -62,32 +74,6 @@ std::string repeat(const std::string& item, int times) {
     std::string out;
     for (int i = 0; i < times; ++i) out += (out.empty() ? "" : " ") + item;
     return out;
-}
-
-// The text the events type on the fake layout: Tab as "\t", Enter as "\n", a
-// key pressed while Ctrl, Alt or a Windows key is down as "<vkNN>".
-std::string typedText(const platform::MemoryKeyInput& layout) {
-    std::string text;
-    std::set<std::uint8_t> down;
-    for (const Call& e : layout.keyEvents()) {
-        if (e.flags & platform::kKeyUp) {
-            down.erase(e.vk);
-            continue;
-        }
-        down.insert(e.vk);
-        if (e.vk == 0x10 || e.vk == 0x11 || e.vk == 0x12 || e.vk == 0x5B || e.vk == 0x5C) continue;
-        const bool other = down.count(0x11) || down.count(0x12) || down.count(0x5B) || down.count(0x5C);
-        const char c = other ? 0 : layout.characterFor(e.vk, down.count(0x10) != 0);
-        if (c == '\t' || e.vk == 0x09)
-            text += '\t';
-        else if (e.vk == 0x0D)
-            text += '\n';
-        else if (c != 0)
-            text += c;
-        else
-            text += "<" + keyName(e.vk) + ">";
-    }
-    return text;
 }
 
 std::string printable(const std::string& s) {
@@ -174,8 +160,10 @@ INSTANTIATE_TEST_SUITE_P(
         SequenceCase{"{VKEY 321}", "+Shift +A -A -Shift"},
         SequenceCase{"{VKEY 1857}", "+Shift +Ctrl +Alt +A -A -Shift -Ctrl -Alt"},
         SequenceCase{"^{VKEY 66}", "+Ctrl +B -B -Ctrl"},
-        // Characters the layout has no key for are skipped.
-        SequenceCase{"a\xA7" "b", "+A -A +B -B"}, SequenceCase{"+\xE9" "b", "+Shift +B -B -Shift"}));
+        // Characters the layout has no key for go out as Unicode characters,
+        // under the modifiers held for them.
+        SequenceCase{"a\xA7" "b", "+A -A +uA7 -uA7 +B -B"}, SequenceCase{"+\xE9" "b", "+Shift +uE9 -uE9 -Shift +B -B"},
+        SequenceCase{"{DELAY 20}\xE9", "sleep20 +uE9 -uE9"}));
 
 // Whatever the sequence, it ends without a crash and with every key up.
 INSTANTIATE_TEST_SUITE_P(
@@ -194,8 +182,16 @@ INSTANTIATE_TEST_SUITE_P(
         SequenceCase{"((a", "+A -A"}, SequenceCase{"+(a", "+Shift +A -A -Shift"}, SequenceCase{")a", "+A -A"},
         SequenceCase{"+)a", "+Shift -Shift +A -A"}, SequenceCase{"^(%(a", "+Ctrl +Alt +A -A -Ctrl -Alt"},
         SequenceCase{"{BEEP}{APPACTIVATE}{DELAY}", ""}, SequenceCase{"{BEEP 440}", ""},
-        SequenceCase{"{BEEP -1 100}", ""}, SequenceCase{"{BEEP 440 -5}", ""},
-        SequenceCase{std::string("a\0b", 3), "+A -A +B -B"}));
+        SequenceCase{"{BEEP -1 100}", ""}, SequenceCase{"{BEEP 440 -5}", ""}));
+
+// A byte that is no character cannot be typed, and skipping it would type
+// another text: the sequence stops there.
+TEST_F(SendKeysTest, BytesThatAreNoCharacterStopTheSequence) {
+    EXPECT_EQ(keys.send(std::string("+(a\0b)", 7), false), CSendKeys::Result::eNoCharacter);
+    EXPECT_EQ(events(), "+Shift +A -A -Shift");
+    EXPECT_TRUE(keyInput.down.empty());
+    EXPECT_TRUE(log.has(eWarning, "CSendKeys: the sequence holds bytes that are no character; the rest of it is dropped"));
+}
 
 TEST_F(SendKeysTest, RepeatCountsStopAtAThousand) {
     for (const char* sequence : {"{TAB 1000}", "{TAB 5000}", "{TAB 99999999999999999999}"}) {
@@ -441,30 +437,61 @@ TEST_F(AppActivateTest, FindsByClass) {
     EXPECT_FALSE(keys.appActivate("Nothing", "Nothing"));
 }
 
+// The layouts a value is typed on: the US one; one without "(" and ")" (as
+// wine's under a bare X server); one where "^", "~" and "`" are dead keys
+// (as many European ones); one with "@", "{", "}" and "\\" behind AltGr (as
+// the German one).
+enum class Layout { Us, NoParentheses, DeadKeys, AltGr };
+
+void useLayout(platform::MemoryKeyInput& keyInput, Layout layout) {
+    if (layout == Layout::NoParentheses) keyInput.removeCharacters("()");
+    if (layout == Layout::DeadKeys) keyInput.makeDead("^~`");
+    if (layout == Layout::AltGr) {
+        const std::uint16_t altGr = platform::kCtrlBit | platform::kAltBit;
+        keyInput.setKey('@', altGr | 'Q');
+        keyInput.setKey('{', altGr | '7');
+        keyInput.setKey('}', altGr | '0');
+        keyInput.setKey('\\', altGr | 0xDB);
+    }
+}
+
+std::string layoutName(Layout layout) {
+    switch (layout) {
+        case Layout::Us: return "Us";
+        case Layout::NoParentheses: return "NoParentheses";
+        case Layout::DeadKeys: return "DeadKeys";
+        case Layout::AltGr: break;
+    }
+    return "AltGr";
+}
+
 // User names and passwords with every character that means something in a
 // key sequence, typed the way the auto-type dispatch types an entry, come out
-// as exactly their characters.
+// as exactly their characters, on every layout.
 struct RoundTripCase {
     std::string userName;
     std::string password;
     std::string definition;  // "" for the default sequence
 };
 
-class RoundTripTest : public StoreFixture, public ::testing::WithParamInterface<RoundTripCase> {};
+class RoundTripTest : public StoreFixture,
+                      public ::testing::WithParamInterface<std::tuple<RoundTripCase, Layout>> {};
 
 TEST_P(RoundTripTest, TypesTheValuesExactly) {
+    const RoundTripCase& c = std::get<0>(GetParam());
+    useLayout(keyInput, std::get<1>(GetParam()));
     start("[AUTOTYPE]\nDelay={DELAY 200}\n");
     tTreeNode e = makeEntry("t");
-    e.userName = GetParam().userName;
-    e.password = GetParam().password;
-    e.autoTypeSequence = GetParam().definition;
+    e.userName = c.userName;
+    e.password = c.password;
+    e.autoTypeSequence = c.definition;
     CSendKeys keys;
     EXPECT_TRUE(keys.sendKeys(buildAutoTypeSequence(e), false));
-    EXPECT_EQ(typedText(keyInput), GetParam().userName + "\t" + GetParam().password + "\n");
+    EXPECT_EQ(keyInput.typedText(), c.userName + "\t" + c.password + "\n");
     EXPECT_TRUE(keyInput.down.empty());
     // The delay setting ran before each value.
     int sleeps = 0;
-    for (const Call& c : keyInput.calls) sleeps += c.kind == Kind::Sleep && c.first == 200;
+    for (const Call& call : keyInput.calls) sleeps += call.kind == Kind::Sleep && call.first == 200;
     EXPECT_EQ(sleeps, 2);
 }
 
@@ -472,12 +499,198 @@ const std::string kSpecials = "{ } % ( ) @ + ^ ~";
 
 INSTANTIATE_TEST_SUITE_P(
     Values, RoundTripTest,
-    ::testing::Values(RoundTripCase{"usr" + kSpecials, "pw" + kSpecials, ""},
-                      RoundTripCase{"}{)(%@+^~", "~^+@%)(}{", ""},
-                      RoundTripCase{"Name@Example.org", "P4ss{w}rd(1)+%^~", ""},
-                      RoundTripCase{"{TAB}{ENTER}", "{DELAY 5000}+a", ""},  // commands in values are text
-                      RoundTripCase{"usr" + kSpecials, "pw" + kSpecials, "{USERNAME}{TAB}{PASSWORD}~"},
-                      RoundTripCase{"a@b", "(x)", "%USERNAME%{TAB}%PASSWORD%{ENTER}"}));
+    ::testing::Combine(
+        ::testing::Values(RoundTripCase{"usr" + kSpecials, "pw" + kSpecials, ""},
+                          RoundTripCase{"}{)(%@+^~", "~^+@%)(}{", ""},
+                          RoundTripCase{"Name@Example.org", "P4ss{w}rd(1)+%^~", ""},
+                          RoundTripCase{"x^e", "p^a~n`e(s)", ""},  // a dead key would accent the next letter
+                          RoundTripCase{"{TAB}{ENTER}", "{DELAY 5000}+a", ""},  // commands in values are text
+                          RoundTripCase{"usr" + kSpecials, "pw" + kSpecials, "{USERNAME}{TAB}{PASSWORD}~"},
+                          RoundTripCase{"a@b", "(x)", "%USERNAME%{TAB}%PASSWORD%{ENTER}"}),
+        ::testing::Values(Layout::Us, Layout::NoParentheses, Layout::DeadKeys, Layout::AltGr)),
+    [](const ::testing::TestParamInfo<std::tuple<RoundTripCase, Layout>>& info) {
+        return "Case" + std::to_string(info.index / 4) + layoutName(std::get<1>(info.param));
+    });
+
+// The notes of a definition's {NOTES} are text too: every character arrives
+// as itself, and a line break is one Enter.
+class NotesRoundTripTest : public StoreFixture, public ::testing::WithParamInterface<Layout> {};
+
+TEST_P(NotesRoundTripTest, TypesTheNotesExactly) {
+    useLayout(keyInput, GetParam());
+    start();
+    const std::string notes = "pin ^1+2%3~4{5}6(7)8@9`a^e\r\nAuto-Type:{USERNAME}{TAB}%NOTES%{ENTER}\r\nlast";
+    tTreeNode e = makeEntry("t");
+    e.userName = "u";
+    e.notes = notes;
+    parseAutoType(e);
+    ASSERT_EQ(e.autoTypeSequence, "{USERNAME}{TAB}%NOTES%{ENTER}");
+    CSendKeys keys;
+    EXPECT_TRUE(keys.sendKeys(buildAutoTypeSequence(e), false));
+    EXPECT_EQ(keyInput.typedText(),
+              "u\tpin ^1+2%3~4{5}6(7)8@9`a^e\nAuto-Type:{USERNAME}{TAB}%NOTES%{ENTER}\nlast\n");
+    EXPECT_TRUE(keyInput.down.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, NotesRoundTripTest,
+                         ::testing::Values(Layout::Us, Layout::NoParentheses, Layout::DeadKeys, Layout::AltGr),
+                         [](const ::testing::TestParamInfo<Layout>& info) { return layoutName(info.param); });
+
+// What the layout types directly goes out as keys; what it lacks, or has only
+// behind a dead key, as Unicode characters.
+TEST_F(SendKeysTest, OnlyCharactersTheLayoutTypesDirectlyAreSentAsKeys) {
+    keyInput.removeCharacters("()");
+    keyInput.makeDead("^~`");
+    keyInput.setKey('@', platform::kCtrlBit | platform::kAltBit | 'Q');
+    keyInput.setKey('{', platform::kCtrlBit | platform::kAltBit | '7');
+    const struct {
+        const char* sequence;
+        const char* events;
+    } table[] = {
+        {"{LEFTPAREN}x{RIGHTPAREN}", "+u28 -u28 +X -X +u29 -u29"},
+        {"{LEFTPAREN 2}", "+u28 -u28 +u28 -u28"},
+        {"^{RIGHTPAREN}a", "+Ctrl +u29 -u29 -Ctrl +A -A"},
+        {"{CARET}{TILDE}", "+u5E -u5E +u7E -u7E"},
+        {"a`b", "+A -A +u60 -u60 +B -B"},
+        {"{DELAY 30}{LEFTPAREN}", "sleep30 +u28 -u28"},
+        // Characters behind AltGr (Ctrl with Alt), as "@" and "{" on German layouts.
+        {"{AT}{LEFTBRACE}", "+u40 -u40 +u7B -u7B"},
+        // Still keys: "~" is Enter, and the dead key's plain neighbours.
+        {"~6'", "+Enter -Enter +6 -6 +vkDE -vkDE"},
+    };
+    for (const auto& row : table) EXPECT_EQ(typed(row.sequence), row.events) << row.sequence;
+}
+
+// ---- Typing into one window ----------------------------------------------
+
+class TargetWindowTest : public SendKeysTest {
+protected:
+    platform::WindowHandle window = reinterpret_cast<platform::WindowHandle>(0x100);
+    platform::WindowHandle other = reinterpret_cast<platform::WindowHandle>(0x200);
+
+    void SetUp() override {
+        SendKeysTest::SetUp();
+        desktop.foreground = window;
+    }
+    // Another window comes to the front right after the n-th call of this kind
+    // (key events: only presses count).
+    void otherWindowAfter(Kind kind, int n) {
+        auto count = std::make_shared<int>(0);
+        keyInput.onCall = [this, kind, n, count](const Call& c) {
+            if (c.kind != kind || (kind == Kind::KeyEvent && (c.flags & platform::kKeyUp))) return;
+            if (++*count == n) {
+                desktop.foreground = other;
+                switched = keyInput.calls.size();
+            }
+        };
+    }
+    // Key presses recorded after the other window came to the front.
+    int pressesAfterSwitch() const {
+        int presses = 0;
+        for (std::size_t i = switched; i < keyInput.calls.size(); ++i)
+            presses += keyInput.calls[i].kind == Kind::KeyEvent && !(keyInput.calls[i].flags & platform::kKeyUp);
+        return presses;
+    }
+    std::size_t switched = 0;
+};
+
+TEST_F(TargetWindowTest, AnotherWindowInFrontStopsTheTypingAndReleasesTheModifiers) {
+    const struct {
+        Kind kind;
+        int n;
+        const char* typed;
+    } moments[] = {
+        {Kind::KeyEvent, 1, ""},     // the first press is the held Shift
+        {Kind::KeyEvent, 3, "AB"},   // during the group
+        {Kind::KeyEvent, 4, "ABc"},  // between two keys
+        {Kind::Sleep, 1, "ABc\t"},  // during the pause
+    };
+    for (const auto& m : moments) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(m.kind)) + "/" + std::to_string(m.n));
+        keyInput.calls.clear();
+        log.lines.clear();
+        desktop.foreground = window;
+        otherWindowAfter(m.kind, m.n);
+        EXPECT_EQ(keys.send("+(ab)c{TAB}{DELAY 500}d^e", false, window), CSendKeys::Result::eWindowLeft);
+        EXPECT_EQ(keyInput.typedText(), m.typed);
+        EXPECT_EQ(pressesAfterSwitch(), 0);
+        EXPECT_TRUE(keyInput.down.empty());
+        EXPECT_EQ(log.count("CSendKeys: the window typed into is no longer in front; the rest of the sequence is "
+                            "dropped"),
+                  1);
+    }
+    // Left in front, the window gets it all.
+    keyInput.calls.clear();
+    keyInput.onCall = nullptr;
+    desktop.foreground = window;
+    EXPECT_EQ(keys.send("+(ab)c{TAB}{DELAY 500}d^e", false, window), CSendKeys::Result::eDone);
+    EXPECT_EQ(keyInput.typedText(), "ABc\td<^e>");
+}
+
+TEST_F(TargetWindowTest, AWindowNotInFrontAtTheStartGetsNothing) {
+    desktop.foreground = other;
+    EXPECT_EQ(keys.send("abc{TAB}", false, window), CSendKeys::Result::eWindowLeft);
+    EXPECT_TRUE(keyInput.keyEvents().empty());
+    // Without a window to type into, the keys go wherever the focus is.
+    EXPECT_EQ(keys.send("abc", false), CSendKeys::Result::eDone);
+    EXPECT_EQ(keyInput.typedText(), "abc");
+}
+
+TEST_F(TargetWindowTest, TheWindowAppActivateBringsForwardIsTypedIntoNext) {
+    keyInput.windows = {{"Notepad", "Untitled - Notepad"}};
+    EXPECT_EQ(keys.send("a{APPACTIVATE Notepad}b", false, window), CSendKeys::Result::eDone);
+    EXPECT_EQ(keyInput.typedText(), "ab");
+    EXPECT_EQ(desktop.foreground, platform::MemoryKeyInput::handleOf(0));
+    // Then the window of the hot key is the other one.
+    keyInput.calls.clear();
+    EXPECT_EQ(keys.send("c", false, window), CSendKeys::Result::eWindowLeft);
+    EXPECT_TRUE(keyInput.keyEvents().empty());
+
+    // A window that does not come forward gets nothing, nor does the one in front.
+    desktop.foreground = window;
+    keyInput.calls.clear();
+    keyInput.refuseActivation = true;
+    EXPECT_EQ(keys.send("+(a{APPACTIVATE Notepad}b)", false, window), CSendKeys::Result::eWindowLeft);
+    EXPECT_EQ(keyInput.typedText(), "A");
+    EXPECT_TRUE(keyInput.down.empty());
+    // A window that is not there changes nothing.
+    keyInput.calls.clear();
+    EXPECT_EQ(keys.send("a{APPACTIVATE No such window}b", false, window), CSendKeys::Result::eDone);
+    EXPECT_EQ(keyInput.typedText(), "ab");
+}
+
+// ---- The time of a sequence ------------------------------------------------
+
+TEST_F(SendKeysTest, ASequenceEndsAfterSixtySeconds) {
+    // Ten seconds before each letter: the sixth pause reaches the bound.
+    EXPECT_EQ(keys.send("{DELAY=10000}+(abcdefghij)", false), CSendKeys::Result::eTimeUp);
+    EXPECT_EQ(keyInput.typedText(), "ABCDE");
+    EXPECT_EQ(keyInput.nowMilliseconds, CSendKeys::kMaxSequenceTime);
+    EXPECT_TRUE(keyInput.down.empty());
+    EXPECT_TRUE(log.has(eWarning, "CSendKeys: the sequence ran for 60 seconds; the rest of it is dropped"));
+
+    // The next sequence has its own sixty seconds; a pause is cut where they end.
+    keyInput.calls.clear();
+    EXPECT_EQ(keys.send("{DELAY=7000}{TAB 20}{DELAY=0}", false), CSendKeys::Result::eTimeUp);
+    EXPECT_EQ(keyInput.typedText(), std::string(8, '\t'));
+    EXPECT_EQ(keyInput.nowMilliseconds, 2 * CSendKeys::kMaxSequenceTime);
+    EXPECT_TRUE(events().find("sleep4000") != std::string::npos) << events();
+
+    // Beeps take their time too.
+    keyInput.calls.clear();
+    std::string beeps;
+    for (int i = 0; i < 7; ++i) beeps += "{BEEP 440 10000}";
+    EXPECT_EQ(keys.send("^" + beeps + "a", false), CSendKeys::Result::eTimeUp);
+    EXPECT_EQ(keyInput.nowMilliseconds, 3 * CSendKeys::kMaxSequenceTime);
+    EXPECT_EQ(events(), "+Ctrl " + repeat("beep440/10000", 6) + " -Ctrl");
+    EXPECT_TRUE(keyInput.down.empty());
+
+    // Under the bound everything is typed; sendKeys says whether it was.
+    keyInput.calls.clear();
+    EXPECT_TRUE(keys.sendKeys("{DELAY=9000}abcdef{DELAY=0}", false));
+    EXPECT_EQ(keyInput.typedText(), "abcdef");
+    EXPECT_FALSE(keys.sendKeys("{DELAY=9000}abcdefg{DELAY=0}", false));
+}
 
 TEST_F(SendKeysTest, TheProcessWideSenderTypesThroughTheServices) {
     EXPECT_EQ(&sendKeysEngine(), &sendKeysEngine());
