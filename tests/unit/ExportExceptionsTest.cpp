@@ -34,6 +34,11 @@ struct FaultyFiles : platform::MemoryFiles {
         if (faults.read) throw std::bad_alloc();
         return MemoryFiles::readAll(path, out);
     }
+    platform::ReadResult readStamped(const std::string& path, std::string& out, platform::FileStamp& stamp,
+                                     std::uint64_t limit) override {
+        if (faults.read) throw std::bad_alloc();
+        return MemoryFiles::readStamped(path, out, stamp, limit);
+    }
     bool replaceAtomically(const std::string& path, const std::string& data, std::string& error) override {
         if (faults.write) throw std::bad_alloc();
         return MemoryFiles::replaceAtomically(path, data, error);
