@@ -321,6 +321,11 @@ int XmlData::initializeXmlData() {
         // there from taking it past the buffer.
         content.append(8, '\0');
         auto document = std::make_unique<TiXmlDocument>(m_fileName);
+        // A value is read as it was written: the parser's default folds runs
+        // of blanks into one and drops blanks at either end, which would
+        // change a plain user name or password ("a  b", " secret") at every
+        // load. The text between elements is dropped either way.
+        TiXmlBase::SetCondenseWhiteSpace(false);
         document->Parse(content.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
         secureWipe(content);
         if (document->Error()) return fail(document->ErrorDesc());

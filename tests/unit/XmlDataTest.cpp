@@ -95,6 +95,26 @@ TEST_F(XmlDataTest, ReadsWhatTheFileSaysAndWritesNoIcons) {
     EXPECT_STREQ(XmlData::findElementById(d.RootElement(), 4)->FirstChildElement("password")->GetText(), "pw1");
 }
 
+// Plain values keep every blank: runs inside and blanks at either end are
+// part of a user name or password, on reading and on writing back.
+TEST_F(XmlDataTest, PlainValuesKeepTheirBlanks) {
+    open("<folder name=\"Mail\" id=\"2\"><file name=\"Plain\" id=\"3\"><username>a  b</username>"
+         "<password>  lead and trail  </password><url> http://x </url><notes>one  two&#x0A;  three</notes>"
+         "</file></folder>");
+    TreePos plain = find("\\Mail\\Plain");
+    ASSERT_TRUE(plain != passwordTree().end());
+    EXPECT_EQ(plain->userName, "a  b");
+    EXPECT_EQ(plain->password, "  lead and trail  ");
+    EXPECT_EQ(plain->url, " http://x ");
+    EXPECT_NE(plain->notes.find("one  two"), std::string::npos);
+    EXPECT_NE(plain->notes.find("  three"), std::string::npos);
+
+    ASSERT_EQ(xmlData().writeWholeXml(), 1);
+    const std::string& written = files.content[store];
+    EXPECT_NE(written.find("<username>a  b</username>"), std::string::npos) << written;
+    EXPECT_NE(written.find("<password>  lead and trail  </password>"), std::string::npos) << written;
+}
+
 TEST_F(XmlDataTest, BadIdsGetFreshDistinctNumbers) {
     open("<folder name=\"A\" id=\"7\"/><folder name=\"B\" id=\"7\"/><folder name=\"C\" id=\"-3\"/>"
          "<folder name=\"D\" id=\"x\"/><folder name=\"E\"/><folder name=\"F\" id=\"99999999999\"/>");
