@@ -200,7 +200,8 @@ int newEntry(const Resolved& at, const tTreeNode& command) {
     }
     tTreeNode::releaseUniqueNumber(entry.uniqueNumber);
     xmlData().rebuildDocumentFromTree();
-    message(xmlData().lastError().empty() ? std::string("The entry could not be saved.") : xmlData().lastError());
+    // The store has told the user why, where it knew.
+    if (xmlData().lastError().empty()) message("The entry could not be saved.");
     return wfx::FS_EXEC_ERROR;
 }
 
@@ -266,7 +267,8 @@ int openEntry(const std::string& path, const Resolved& at) {
         *node = previous;
     }
     xmlData().rebuildDocumentFromTree();
-    message(xmlData().lastError().empty() ? std::string("The entry could not be saved.") : xmlData().lastError());
+    // The store has told the user why, where it knew.
+    if (xmlData().lastError().empty()) message("The entry could not be saved.");
     return wfx::FS_EXEC_ERROR;
 }
 

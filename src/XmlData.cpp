@@ -505,6 +505,9 @@ bool XmlData::saveUnderLock(const std::string& text, std::string& error, bool& c
 }
 
 bool XmlData::save(TiXmlDocument& document) {
+    // A failure sets the reason anew and shows it; an empty reason after a
+    // failure means nobody has told the user yet.
+    m_lastError.clear();
     TiXmlPrinter printer;
     printer.SetIndent("    ");
     document.Accept(&printer);
@@ -676,6 +679,7 @@ int XmlData::reportMissingElement(std::uint32_t number) {
 int XmlData::createXML(const tTreeNode& parent, tTreeNode& node) { return createXML(parent.uniqueNumber, node); }
 
 int XmlData::createXML(std::uint32_t parentNumber, tTreeNode& node) {
+    m_lastError.clear();
     KH_LOG(eInformation, "createXML for node #%u", static_cast<unsigned>(node.uniqueNumber));
     TiXmlElement* parent = findBuilt(parentNumber);
     if (parent == nullptr) {
@@ -689,6 +693,7 @@ int XmlData::createXML(std::uint32_t parentNumber, tTreeNode& node) {
 }
 
 int XmlData::updateXML(tTreeNode& node) {
+    m_lastError.clear();
     KH_LOG(eInformation, "updateXML for node #%u", static_cast<unsigned>(node.uniqueNumber));
     TiXmlElement* e = findBuilt(node.uniqueNumber);
     if ((!node.isFolder() && !node.isEntry()) || e == nullptr || e->Parent() == nullptr) {
@@ -708,6 +713,7 @@ int XmlData::updateXML(tTreeNode& node) {
 }
 
 int XmlData::updateXML(const tTreeNode& newParent, const tTreeNode& oldNode, tTreeNode& newNode) {
+    m_lastError.clear();
     KH_LOG(eInformation, "updateXML for node #%u", static_cast<unsigned>(oldNode.uniqueNumber));
     TiXmlElement* parent = findBuilt(newParent.uniqueNumber);
     TiXmlElement* old = findBuilt(oldNode.uniqueNumber);
@@ -732,6 +738,7 @@ int XmlData::updateXML(const tTreeNode& newParent, const tTreeNode& oldNode, tTr
 }
 
 int XmlData::deleteXML(const tTreeNode& node, bool andSave) {
+    m_lastError.clear();
     KH_LOG(eInformation, "deleteXML for node #%u", static_cast<unsigned>(node.uniqueNumber));
     TiXmlElement* e = findBuilt(node.uniqueNumber);
     if (e == nullptr || e->Parent() == nullptr) return reportMissingElement(node.uniqueNumber);

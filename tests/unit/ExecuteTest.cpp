@@ -204,6 +204,22 @@ TEST_F(ExecuteTest, NewEntryGoesIntoTheChosenFolder) {
     EXPECT_EQ(list("\\Mail\\Work"), (std::vector<std::string>{"[New Entry]", "Boss", "Printer"}));
 }
 
+// A new entry that cannot be written is taken out again, and the user hears
+// why once: the store says it, and nothing says it a second time.
+TEST_F(ExecuteTest, NewEntryThatCannotBeSavedIsToldOnce) {
+    open();
+    std::string before = files.content[store];
+    files.failWrites = true;
+    willCreate("\\Mail\\Work", "Printer", "admin");
+    EXPECT_EQ(ExecuteFile("\\New Entry", "open"), wfx::FS_EXEC_ERROR);
+    std::vector<std::string> shown = shownMessages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].find("could not save"), std::string::npos) << shown[0];
+    EXPECT_EQ(files.content[store], before);
+    files.failWrites = false;
+    EXPECT_EQ(list("\\Mail\\Work"), (std::vector<std::string>{"[New Entry]", "Boss"}));
+}
+
 TEST_F(ExecuteTest, NewEntryOfAFolderHasItsGroupPreset) {
     open();
     std::vector<std::string> offered;
