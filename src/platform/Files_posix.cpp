@@ -45,9 +45,25 @@ FileStamp stampOf(const struct stat& st) {
     return s;
 }
 
+void syncFolderOf(const std::string& path) {
+    int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+// How a file written beside `path` takes its place.
+enum class Placing { Replace, CreateOnly };
+
 // Writes `content` into a new file beside `path` with `mode`, flushed, and
-// renames it over `path`; the folder is flushed too.
-bool writeBesideAndRename(const std::string& path, const std::string& content, mode_t mode, std::string& error) {
+// puts it in place: renamed over `path`, or (CreateOnly) linked as `path`,
+// which fails when a file of that name appeared meanwhile (`linkRefused`
+// tells a file system that has no links). Either way the name shows the whole
+// new file or nothing of it; the folder is flushed too.
+bool writeBesideAndPlace(const std::string& path, const std::string& content, mode_t mode, Placing placing,
+                         std::string& error, bool& linkRefused) {
+    linkRefused = false;
     std::string pattern = path + ".XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
@@ -67,19 +83,24 @@ bool writeBesideAndRename(const std::string& path, const std::string& content, m
         ok = false;
         error = std::string("cannot close: ") + std::strerror(errno);
     }
-    if (ok && ::rename(name.data(), path.c_str()) != 0) {
+    if (ok && placing == Placing::Replace && ::rename(name.data(), path.c_str()) != 0) {
         ok = false;
         error = std::string("cannot replace: ") + std::strerror(errno);
+    }
+    if (ok && placing == Placing::CreateOnly) {
+        if (::link(name.data(), path.c_str()) != 0) {
+            ok = false;
+            error = errno == EEXIST ? std::string("a file of that name appeared meanwhile")
+                                    : std::string("cannot link it: ") + std::strerror(errno);
+            linkRefused = errno != EEXIST;
+        }
+        ::unlink(name.data());
     }
     if (!ok) {
         ::unlink(name.data());
         return false;
     }
-    int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    syncFolderOf(path);
     return true;
 }
 
@@ -159,10 +180,17 @@ public:
         // Keep the permissions of the file being replaced; a new file is private.
         struct stat st{};
         mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0600;
-        return writeBesideAndRename(path, content, mode, error);
+        bool linkRefused = false;
+        return writeBesideAndPlace(path, content, mode, Placing::Replace, error, linkRefused);
     }
 
     bool createNew(const std::string& path, const std::string& content, std::string& error) override {
+        // A new store is private, and appears whole or not at all.
+        bool linkRefused = false;
+        if (writeBesideAndPlace(path, content, 0600, Placing::CreateOnly, error, linkRefused)) return true;
+        if (!linkRefused) return false;
+        // A file system without links: made in place, still only where no
+        // file of that name exists.
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) {
             error = errno == EEXIST ? std::string("a file of that name appeared meanwhile")
@@ -179,11 +207,7 @@ public:
             ::unlink(path.c_str());
             return false;
         }
-        int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
-        }
+        syncFolderOf(path);
         return true;
     }
 
@@ -199,7 +223,8 @@ public:
             error = std::string("cannot read its permissions: ") + std::strerror(errno);
             return false;
         }
-        bool ok = writeBesideAndRename(copy, content, st.st_mode & 07777, error);
+        bool linkRefused = false;
+        bool ok = writeBesideAndPlace(copy, content, st.st_mode & 07777, Placing::Replace, error, linkRefused);
         std::fill(content.begin(), content.end(), '\0');
         return ok;
     }

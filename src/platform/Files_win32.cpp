@@ -45,8 +45,11 @@ bool writeWhole(HANDLE h, const std::string& content, std::string& error) {
     return true;
 }
 
-// A new file beside `path`, written whole and flushed, then moved over it.
-bool writeBesideAndMove(const std::string& path, const std::string& content, std::string& error) {
+// A new file beside `path`, written whole and flushed, then moved over it;
+// with `createOnly` moved only where no file of that name is (the move fails
+// when one appeared meanwhile), so the name shows the whole file or none.
+bool writeBesideAndMove(const std::string& path, const std::string& content, std::string& error,
+                        bool createOnly = false) {
     static std::atomic<unsigned> counter{0};
     std::string temp =
         path + "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) + ".new";
@@ -57,8 +60,12 @@ bool writeBesideAndMove(const std::string& path, const std::string& content, std
     }
     bool ok = writeWhole(h, content, error);
     CloseHandle(h);
-    if (ok && !MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = lastErrorText("cannot replace");
+    const DWORD flags = createOnly ? MOVEFILE_WRITE_THROUGH : MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if (ok && !MoveFileExA(temp.c_str(), path.c_str(), flags)) {
+        DWORD e = GetLastError();
+        error = createOnly && (e == ERROR_FILE_EXISTS || e == ERROR_ALREADY_EXISTS)
+                    ? std::string("a file of that name appeared meanwhile")
+                    : lastErrorText(createOnly ? "cannot create it" : "cannot replace");
         ok = false;
     }
     if (!ok) DeleteFileA(temp.c_str());
@@ -147,17 +154,7 @@ public:
     }
 
     bool createNew(const std::string& path, const std::string& content, std::string& error) override {
-        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) {
-            DWORD e = GetLastError();
-            error = e == ERROR_FILE_EXISTS || e == ERROR_ALREADY_EXISTS ? std::string("a file of that name appeared meanwhile")
-                                                                         : lastErrorText("cannot create it");
-            return false;
-        }
-        bool ok = writeWhole(h, content, error);
-        CloseHandle(h);
-        if (!ok) DeleteFileA(path.c_str());
-        return ok;
+        return writeBesideAndMove(path, content, error, true);
     }
 
     bool copyKeepingMode(const std::string& original, const std::string& copy, std::string& error) override {

@@ -99,5 +99,36 @@ TEST_F(AtomicSaveTest, KilledWriterNeverLeavesATruncatedStore) {
     }
 }
 
+// A new store is created only where no file is, and appears whole or not at
+// all: a writer killed halfway leaves no part of it under the store's name.
+TEST_F(AtomicSaveTest, NewStoreAppearsWholeOrNotAtAll) {
+    platform::Files& real = *platform::nativeServices().files;
+    const std::string content(64 << 20, 'n');
+    for (int delayMs : {0, 2, 20, 100}) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            std::string error;
+            real.createNew(path, content, error);
+            _exit(0);
+        }
+        usleep(static_cast<useconds_t>(delayMs) * 1000);
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        if (access(path.c_str(), F_OK) == 0) {
+            EXPECT_EQ(readBack().size(), content.size()) << "killed after " << delayMs << " ms";
+            unlink(path.c_str());
+        }
+    }
+    // What a killed writer leaves beside it is no store.
+    for (const std::string& name : entries()) unlink((dir + "/" + name).c_str());
+
+    std::string error;
+    ASSERT_TRUE(real.createNew(path, "first", error)) << error;
+    EXPECT_EQ(readBack(), "first");
+    EXPECT_FALSE(real.createNew(path, "second", error));
+    EXPECT_EQ(readBack(), "first") << "a file that is there is never replaced";
+    EXPECT_EQ(entries(), std::vector<std::string>{"database.xml"});
+}
+
 }  // namespace
 #endif
