@@ -47,7 +47,9 @@ bool prepareStore() {
     settings().load("C:\\kh\\keyHold.ini", theApp().m_pluginFolder);
     theApp().m_masterPassword.setText("pw");
     theApp().m_lastWindowTitle = "the last window";
-    return xmlData().initializeXmlData() == eXmlLoaded;
+    // Read, then taken into the tree: the folder list comes from the store
+    // the tree was built from.
+    return xmlData().initializeXmlData() == eXmlLoaded && xmlData().loadTree(2) == 1;
 }
 
 tEntryOutcome showNewEntry(const std::string& presetGroup) {
