@@ -18,18 +18,8 @@
 #include <vector>
 
 #include "WfxApi.h"
+#include "../unit/Exports.h"  // the exports, declared as the host sees them
 
-WFX_EXPORT int WFX_CALL FsInit(int, wfx::tProgressProc, wfx::tLogProc, wfx::tRequestProc);
-WFX_EXPORT wfx::HANDLE WFX_CALL FsFindFirst(char*, wfx::WIN32_FIND_DATAA*);
-WFX_EXPORT wfx::BOOL WFX_CALL FsFindNext(wfx::HANDLE, wfx::WIN32_FIND_DATAA*);
-WFX_EXPORT int WFX_CALL FsFindClose(wfx::HANDLE);
-WFX_EXPORT wfx::BOOL WFX_CALL FsMkDir(char*);
-WFX_EXPORT wfx::BOOL WFX_CALL FsDeleteFile(char*);
-WFX_EXPORT wfx::BOOL WFX_CALL FsRemoveDir(char*);
-WFX_EXPORT int WFX_CALL FsRenMovFile(char*, char*, wfx::BOOL, wfx::BOOL, wfx::RemoteInfoStruct*);
-WFX_EXPORT int WFX_CALL FsExecuteFile(wfx::HWND, char*, char*);
-WFX_EXPORT int WFX_CALL FsContentGetValue(char*, int, int, void*, int, int);
-WFX_EXPORT void WFX_CALL FsContentPluginUnloading(void);
 
 namespace stress {
 
