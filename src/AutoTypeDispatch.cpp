@@ -13,8 +13,7 @@
 #include "MasterPassword.h"
 #include "SendKeys/SendKeys.h"
 #include "hkhandler/KeyholdHK.h"
-#include "platform/Desktop.h"
-#include "platform/HotKeys.h"
+#include "platform/AutoTypeDesktop.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
 #include "security/SecureString.h"
@@ -99,9 +98,10 @@ void typeInto(void* window, const std::string& lowerTitle, const std::string& se
         tell("Auto-type typed nothing: no window was in front when the hot key was pressed.");
         return;
     }
-    if (platform::desktop().foregroundWindow() != window) {
+    platform::AutoTypeDesktop& desktop = platform::autoTypeDesktop();
+    if (desktop.foregroundWindow() != window) {
         KH_LOG(eRubbish, "Activating window %s", lowerTitle.c_str());
-        if (!platform::hotKeys().bringToFront(window)) {
+        if (!desktop.bringToFront(window)) {
             KH_LOG(eWarning, "The window could not be brought back to the front: nothing is typed");
             tell("Auto-type typed nothing: the window in which the hot key was pressed could not be brought back "
                  "to the front (it may have been closed).");
@@ -144,7 +144,7 @@ void onHotKey(std::uint32_t) {
         KH_LOG(eWarning, "The hot key's keys are still held: nothing is typed");
         return;
     }
-    platform::Desktop& desktop = platform::desktop();
+    platform::AutoTypeDesktop& desktop = platform::autoTypeDesktop();
     void* window = desktop.foregroundWindow();
     std::string title = desktop.windowTitle(window, kMaxWindowTitle + 1);
     if (title.size() > kMaxWindowTitle) title.resize(kMaxWindowTitle);

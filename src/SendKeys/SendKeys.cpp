@@ -4,19 +4,20 @@
 #include <cstring>
 
 #include "Log.h"
-#include "platform/KeyInput.h"
+#include "platform/AutoTypeDesktop.h"
 #include "platform/Platform.h"
 
 namespace {
 
 constexpr std::uint8_t kShift = 0x10, kCtrl = 0x11, kAlt = 0x12, kLeftWin = 0x5B;
 constexpr std::uint8_t kEnter = 0x0D, kNumLock = 0x90;
-constexpr std::uint16_t kNumLockScan = 0x45;
+// Shift-state bits of a raw key value ({VKEY n}, high byte).
+constexpr std::uint16_t kShiftBit = 0x0100, kCtrlBit = 0x0200, kAltBit = 0x0400;
 
 struct KeyName {
     const char* name;
     std::uint16_t code;  // a virtual key, or for a character entry the character
-    bool character;      // the layout gives the key and shift state for `code`
+    bool character;      // typed as the character `code`, as the desktop types it
 };
 
 // Sorted by name.
@@ -46,11 +47,6 @@ const KeyName kKeyNames[] = {
     {"SUBTRACT", 0x6D, false},   {"TAB", 0x09, false},        {"TILDE", '~', true},
     {"UP", 0x26, false},         {"WIN", 0x5B, false},
 };
-
-bool isExtended(std::uint8_t vk) {
-    // Page Up, Page Down, End, Home and the four arrows are 21..28.
-    return (vk >= 0x21 && vk <= 0x28) || vk == 0x2D || vk == 0x2E;
-}
 
 bool equalsIgnoringCase(const std::string& a, const char* b) {
     const std::size_t n = std::strlen(b);
@@ -114,9 +110,11 @@ CSendKeys::Result CSendKeys::send(const std::string& sequence, bool wait, platfo
     inGroup_ = false;
     shiftHeld_ = altHeld_ = ctrlHeld_ = winHeld_ = false;
     target_ = target;
-    started_ = platform::keyInput().tickMilliseconds();
+    platform::AutoTypeDesktop& desktop = platform::autoTypeDesktop();
+    started_ = desktop.tickMilliseconds();
     stopped_ = Result::eDone;
     running_ = true;
+    desktop.setPumpAfterEachEvent(wait);
 
     for (std::size_t i = 0; i < sequence.size() && stopped_ == Result::eDone; ++i) {
         const char c = sequence[i];
@@ -154,6 +152,7 @@ CSendKeys::Result CSendKeys::send(const std::string& sequence, bool wait, platfo
     // Whatever way it ended, nothing stays pressed.
     inGroup_ = false;
     releaseModifiers();
+    desktop.setPumpAfterEachEvent(false);
     const Result result = stopped_;
     running_ = false;
     target_ = nullptr;
@@ -168,7 +167,7 @@ bool CSendKeys::mayPress() {
         stop(Result::eTimeUp);
         return false;
     }
-    if (target_ != nullptr && platform::desktop().foregroundWindow() != target_) {
+    if (target_ != nullptr && platform::autoTypeDesktop().foregroundWindow() != target_) {
         stop(Result::eWindowLeft);
         return false;
     }
@@ -176,7 +175,7 @@ bool CSendKeys::mayPress() {
 }
 
 std::uint64_t CSendKeys::timeLeft() {
-    const std::uint64_t spent = platform::keyInput().tickMilliseconds() - started_;
+    const std::uint64_t spent = platform::autoTypeDesktop().tickMilliseconds() - started_;
     return spent >= kMaxSequenceTime ? 0 : kMaxSequenceTime - spent;
 }
 
@@ -199,45 +198,25 @@ void CSendKeys::stop(Result why) {
     }
 }
 
-std::uint16_t CSendKeys::directKey(char c) {
-    platform::KeyInput& input = platform::keyInput();
-    const std::uint16_t key = input.keyForCharacter(c);
-    if (key == platform::kNoKey || (key & 0xFF) == 0xFF) return platform::kNoKey;
-    // Only Shift is pressed for a character: Ctrl with Alt (AltGr) is a
-    // short cut to some programs and gives no character at all to others
-    // (wine under X), and a state such as Kana no modifier key gives.
-    if ((key & ~(0xFF | platform::kShiftBit)) != 0) return platform::kNoKey;
-    // Through a dead key the character would join the next one.
-    if (input.isDeadKey(key)) return platform::kNoKey;
-    return key;
-}
-
-std::size_t CSendKeys::typeCharacter(const std::string& sequence, std::size_t at) {
-    const std::uint16_t key = directKey(sequence[at]);
-    if (key != platform::kNoKey) {
-        sendWithShiftState(key, 1);
-        releaseModifiers();
-        return 1;
-    }
-    const std::size_t length = typeUnicode(sequence, at);
+std::size_t CSendKeys::typeOne(const std::string& text, std::size_t at) {
+    // Not even a modifier the character needs goes down once the sequence
+    // has stopped.
+    if (!mayPress()) return 1;
+    std::size_t length = 0;
+    platform::autoTypeDesktop().typeCharacter(text, at, length, [this] {
+        delay();
+        return mayPress();
+    });
     if (length == 0) {
         stop(Result::eNoCharacter);
         return 1;
     }
-    releaseModifiers();
     return length;
 }
 
-std::size_t CSendKeys::typeUnicode(const std::string& text, std::size_t at) {
-    std::size_t length = 0;
-    const std::u16string units = platform::keyInput().unicodeOf(text, at, length);
-    if (units.empty() || length == 0) return 0;
-    delay();
-    if (!mayPress()) return length;
-    for (char16_t unit : units) {
-        sendEvent(0, static_cast<std::uint16_t>(unit), platform::kKeyUnicode);
-        sendEvent(0, static_cast<std::uint16_t>(unit), platform::kKeyUnicode | platform::kKeyUp);
-    }
+std::size_t CSendKeys::typeCharacter(const std::string& sequence, std::size_t at) {
+    const std::size_t length = typeOne(sequence, at);
+    releaseModifiers();
     return length;
 }
 
@@ -256,7 +235,7 @@ void CSendKeys::command(const std::string& text) {
         std::uint32_t duration = pauseFrom(numbers, blank + 1);
         // The beep ends with the sequence's time.
         if (running_ && duration > timeLeft()) duration = static_cast<std::uint32_t>(timeLeft());
-        if (duration > 0) platform::keyInput().beep(static_cast<unsigned>(frequency), duration);
+        if (duration > 0) platform::autoTypeDesktop().beep(static_cast<unsigned>(frequency), duration);
     } else if (beginsIgnoringCase(text, "APPACTIVATE")) {
         const std::string title = tail(text, 12);
         if (title.empty()) return;
@@ -282,31 +261,26 @@ void CSendKeys::namedKey(const std::string& text) {
         if (count < 0) count = 0;
         if (count > kMaxRepeat) count = kMaxRepeat;
     }
-    std::uint16_t vk = key->code;
     if (key->character) {
-        vk = directKey(static_cast<char>(key->code));
-        if (vk == platform::kNoKey) {
-            // Typed as its Unicode character, as a plain character would be.
-            const std::string character(1, static_cast<char>(key->code));
-            for (long long n = 0; n < count && (!running_ || stopped_ == Result::eDone); ++n)
-                if (typeUnicode(character, 0) == 0) stop(Result::eNoCharacter);
-            releaseModifiers();
-            return;
-        }
+        // Typed as that character, as a plain character would be.
+        const std::string character(1, static_cast<char>(key->code));
+        for (long long n = 0; n < count && (!running_ || stopped_ == Result::eDone); ++n) typeOne(character, 0);
+        releaseModifiers();
+        return;
     }
+    const std::uint16_t vk = key->code;
     sendWithShiftState(vk, static_cast<int>(count));
     releaseModifiers();
 }
 
 void CSendKeys::sendWithShiftState(std::uint16_t vk, int count) {
     if (count <= 0 || !mayPress()) return;
-    const bool shift = (vk & platform::kShiftBit) != 0;
-    const bool ctrl = (vk & platform::kCtrlBit) != 0;
-    const bool alt = (vk & platform::kAltBit) != 0;
-    platform::KeyInput& input = platform::keyInput();
-    if (shift) sendEvent(kShift, input.scanCode(kShift), 0);
-    if (ctrl) sendEvent(kCtrl, input.scanCode(kCtrl), 0);
-    if (alt) sendEvent(kAlt, input.scanCode(kAlt), 0);
+    const bool shift = (vk & kShiftBit) != 0;
+    const bool ctrl = (vk & kCtrlBit) != 0;
+    const bool alt = (vk & kAltBit) != 0;
+    if (shift) sendEvent(kShift, true);
+    if (ctrl) sendEvent(kCtrl, true);
+    if (alt) sendEvent(kAlt, true);
     sendKey(vk, count, true, true);
     if (shift) keyUp(kShift);
     if (ctrl) keyUp(kCtrl);
@@ -321,24 +295,15 @@ void CSendKeys::sendKey(std::uint16_t vk, int count, bool release, bool delayed)
         numLock(count, delayed);
         return;
     }
-    const std::uint16_t scan = platform::keyInput().scanCode(key);
-    const unsigned extended = isExtended(key) ? platform::kKeyExtended : 0;
     for (int i = 0; i < count; ++i) {
         if (delayed) delay();
         if (!mayPress()) return;
-        sendEvent(key, scan, extended);
-        // The release names the same key as the press: an extended flag on
-        // the release of a plain key would make it another key's (Enter's
-        // release the keypad Enter's).
-        if (release) sendEvent(key, scan, extended | platform::kKeyUp);
+        sendEvent(key, true);
+        if (release) sendEvent(key, false);
     }
 }
 
-void CSendKeys::keyUp(std::uint16_t vk) {
-    const std::uint8_t key = static_cast<std::uint8_t>(vk & 0xFF);
-    sendEvent(key, platform::keyInput().scanCode(key),
-              (isExtended(key) ? platform::kKeyExtended : 0) | platform::kKeyUp);
-}
+void CSendKeys::keyUp(std::uint16_t vk) { sendEvent(static_cast<std::uint8_t>(vk & 0xFF), false); }
 
 void CSendKeys::releaseModifiers() {
     if (inGroup_) return;
@@ -359,41 +324,33 @@ platform::WindowHandle CSendKeys::activate(const char* title, const char* window
     // An empty title is not a title: looked up as one it would find some
     // window without a title.
     if (noTitle && noClass) return nullptr;
-    platform::KeyInput& input = platform::keyInput();
-    platform::WindowHandle window = input.findWindow(noClass ? nullptr : windowClass, noTitle ? nullptr : title);
-    if (window == nullptr) window = input.findWindowContaining(windowClass, title);
+    platform::AutoTypeDesktop& desktop = platform::autoTypeDesktop();
+    platform::WindowHandle window = desktop.findWindow(noClass ? nullptr : windowClass, noTitle ? nullptr : title);
     if (window == nullptr) return nullptr;
-    input.activateWindow(window);
+    desktop.activateWindow(window);
     return window;
 }
 
 void CSendKeys::pressModifier(std::uint8_t vk, bool& held) {
     if (!mayPress()) return;
-    sendEvent(vk, platform::keyInput().scanCode(vk), 0);
+    sendEvent(vk, true);
     held = true;
 }
 
-void CSendKeys::sendEvent(std::uint8_t vk, std::uint16_t scan, unsigned flags) {
-    platform::keyInput().sendKeyEvent(vk, scan, flags);
-    if (wait_) platform::keyInput().pumpKeyboardMessages();
+void CSendKeys::sendEvent(std::uint8_t vk, bool down) {
+    platform::AutoTypeDesktop& desktop = platform::autoTypeDesktop();
+    desktop.keyEvent(vk, down);
+    if (wait_) desktop.pumpMessages();
 }
 
+// NumLock goes straight out, without the messages being handled after it.
 void CSendKeys::numLock(int count, bool delayed) {
-    platform::KeyInput& input = platform::keyInput();
-    const bool ntFamily = input.systemVersion() < 0x80000000u;
+    platform::AutoTypeDesktop& desktop = platform::autoTypeDesktop();
     for (int i = 0; i < count; ++i) {
         if (delayed) delay();
         if (!mayPress()) return;
-        if (ntFamily) {
-            KH_LOG(eTroubleShoot, "CSendKeys: dwVersion < 0x80000000");
-            input.sendKeyEvent(kNumLock, kNumLockScan, platform::kKeyExtended);
-            input.sendKeyEvent(kNumLock, kNumLockScan, platform::kKeyExtended | platform::kKeyUp);
-        } else {
-            // The older systems: a plain press and release.
-            KH_LOG(eTroubleShoot, "CSendKeys, Win98 and later");
-            input.sendKeyEvent(kNumLock, 0, 0);
-            input.sendKeyEvent(kNumLock, 0, platform::kKeyUp);
-        }
+        desktop.keyEvent(kNumLock, true);
+        desktop.keyEvent(kNumLock, false);
     }
 }
 
@@ -404,5 +361,5 @@ void CSendKeys::delay() {
     nextDelay_ = 0;
     // A pause ends with the sequence's time.
     if (running_ && pause > timeLeft()) pause = static_cast<std::uint32_t>(timeLeft());
-    if (pause != 0) platform::keyInput().sleep(pause);
+    if (pause != 0) platform::autoTypeDesktop().sleep(pause);
 }

@@ -1,5 +1,7 @@
 // The key sender: types a key sequence into the window that has the keyboard
-// focus by synthesising key-down and key-up events.
+// focus by synthesising key-down and key-up events. One interpreter of the
+// language for every desktop: it reaches the keys, the characters, the
+// windows and the clock only through platform::AutoTypeDesktop.
 //
 // Sequence language, read byte by byte:
 //   "+" "^" "%" "@"  Shift, Ctrl, Alt, left Windows key down; they stay down
@@ -8,17 +10,19 @@
 //   "~"              Enter, at once (no delay)
 //   "{NAME}"         a named key (table in SendKeys.cpp, any case), "{NAME n}"
 //                    the key n times
-//   "{VKEY n}"       a raw 16-bit key value: low byte the virtual key, high
-//                    byte the shift state (bit 0 Shift, bit 1 Ctrl, bit 2 Alt)
+//   "{VKEY n}"       a raw 16-bit key value: low byte the key (numbered as
+//                    in platform/AutoTypeDesktop.h), high byte the shift
+//                    state (bit 0 Shift, bit 1 Ctrl, bit 2 Alt)
 //   "{BEEP f d}"     a beep of f hertz for d milliseconds
 //   "{APPACTIVATE t}" activates the first top-level window whose title is or
 //                    holds t
 //   "{DELAY=n}"      every later key waits n milliseconds first (also in later
 //                    sequences); "{DELAY n}" only the next one
-//   anything else    typed as that character through the keyboard layout;
-//                    a character the layout has no key for, reaches only
-//                    through a dead key, or types only with Ctrl or Alt held
-//                    (AltGr), is sent as that Unicode character
+//   anything else    typed as that character, as the desktop types it (a
+//                    byte or two of the ANSI code page on Windows, one UTF-8
+//                    code point on Linux; never split): on the active
+//                    keyboard layout's key, or as a Unicode character where
+//                    the layout has no plain key for it
 //
 // Bounds: a repeat count of 0 or below sends nothing and one above
 // kMaxRepeat sends kMaxRepeat keys; delays and beep durations are cut to
@@ -55,7 +59,7 @@ public:
         eCommandTooLong,  // a brace command of kMaxCommand characters or more
         eWindowLeft,      // the window typed into was no longer in front
         eTimeUp,          // kMaxSequenceTime ran out
-        eNoCharacter,     // bytes that are no character of the code page
+        eNoCharacter,     // bytes that are no character (of the code page, or UTF-8)
     };
 
     // Types the sequence. `wait`: after every key event the calling thread's
@@ -78,7 +82,8 @@ public:
     void releaseModifiers();
 
 private:
-    // Sends the key wrapped in the shift state of its high byte.
+    // Sends the key wrapped in the shift state of its high byte (a raw key
+    // value, or a named key: none).
     void sendWithShiftState(std::uint16_t vk, int count);
     // Whether a key may be pressed now: the sequence has not stopped, its
     // time has not run out, and the window typed into is still in front.
@@ -87,19 +92,18 @@ private:
     void stop(Result why);
     // Milliseconds the sequence being typed has left.
     std::uint64_t timeLeft();
-    // The layout's key for a character that it types by itself (no dead
-    // key, no shift state but Shift); kNoKey otherwise.
-    std::uint16_t directKey(char c);
-    // Types the character that begins at `at` as its Unicode code units;
-    // returns its length in bytes (0 when it is none).
-    std::size_t typeUnicode(const std::string& text, std::size_t at);
+    // Types the character that begins at `at` (with whatever modifier it
+    // needs, after the pending delay); returns the bytes it took, 1 when
+    // they are no character, which stops the sequence.
+    std::size_t typeOne(const std::string& text, std::size_t at);
     // Finds and activates the window; null when there is none.
     platform::WindowHandle activate(const char* title, const char* windowClass);
-    void sendEvent(std::uint8_t vk, std::uint16_t scan, unsigned flags);
+    void sendEvent(std::uint8_t vk, bool down);
     void pressModifier(std::uint8_t vk, bool& held);
     void numLock(int count, bool delayed);
     void delay();
-    // Types the character at `at`; returns the bytes it took.
+    // Types the character at `at`, then releases the held modifiers;
+    // returns the bytes it took.
     std::size_t typeCharacter(const std::string& sequence, std::size_t at);
     // The text of a brace command (without its braces).
     void command(const std::string& text);

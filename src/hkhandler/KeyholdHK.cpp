@@ -9,7 +9,7 @@
 
 #include "AutoTypeDispatch.h"
 #include "Log.h"
-#include "platform/HotKeys.h"
+#include "platform/AutoTypeDesktop.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -22,10 +22,14 @@ std::atomic<long long> g_releaseWaitMs{CKeyholdHK::kKeyReleaseWait.count()};
 
 }  // namespace
 
-CKeyholdHK::CKeyholdHK() : CHotkeyHandler(false) {}
+CKeyholdHK::CKeyholdHK() = default;
 
 // The dispatch reads this object's combination: the thread ends first.
 CKeyholdHK::~CKeyholdHK() { stopHandler(); }
+
+int CKeyholdHK::stopHandler() { return platform::autoTypeDesktop().stopHotKey(); }
+
+bool CKeyholdHK::isStarted() { return platform::autoTypeDesktop().hotKeyStarted(); }
 
 void CKeyholdHK::setKeyReleaseWaitForTesting(std::chrono::milliseconds wait) { g_releaseWaitMs = wait.count(); }
 
@@ -34,7 +38,9 @@ bool CKeyholdHK::parse(const std::string& text) {
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     // name -> (virtual key, modifier flag)
     const std::map<std::string, std::pair<std::uint16_t, std::uint16_t>> modifierNames{
-        {"CTRL", {kVkControl, kModControl}}, {"ALT", {kVkMenu, kModAlt}}, {"SHIFT", {kVkShift, kModShift}}};
+        {"CTRL", {kVkControl, static_cast<std::uint16_t>(platform::kHotKeyControl)}},
+        {"ALT", {kVkMenu, static_cast<std::uint16_t>(platform::kHotKeyAlt)}},
+        {"SHIFT", {kVkShift, static_cast<std::uint16_t>(platform::kHotKeyShift)}}};
     m_parts = 0;
     KH_LOG(eImportant, "Parsing hot key");
 
@@ -70,23 +76,24 @@ bool CKeyholdHK::parse(const std::string& text) {
 bool CKeyholdHK::setHotKey(const std::string& text) {
     KH_ENTER("setHotKey");
     if (!parse(text)) return false;
-    clearHotKeys();  // only once stopped: a new start takes this combination alone
-    std::size_t index = 0;
-    addHotKey(m_modifiers, m_key, onHotKey, index);
-    int result = startHandler(0);
-    if (result != eHK_Ok) KH_LOG(eImportant, "Error initializing HotKey: %d", result);
+    platform::AutoTypeDesktop& desktop = platform::autoTypeDesktop();
+    if (!desktop.hotKeyAvailable()) KH_LOG(eImportant, "Global hot key not available on this desktop");
+    // Already started: the registration stays. Stopped: this combination
+    // alone is registered.
+    const int result = desktop.startHotKey(m_modifiers, m_key, [] { onHotKey(0); });
+    if (result != 0) KH_LOG(eImportant, "Error initializing HotKey: %d", result);
     KH_LEAVE("setHotKey");
     return true;
 }
 
 bool CKeyholdHK::waitForKeysReleased() {
-    platform::HotKeys& hotKeys = platform::hotKeys();
+    platform::AutoTypeDesktop& desktop = platform::autoTypeDesktop();
     const std::uint16_t keys[] = {kVkControl, kVkMenu, kVkShift, m_key};
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(g_releaseWaitMs.load());
     for (;;) {
         bool held = false;
         for (std::uint16_t k : keys) {
-            if (k != 0 && hotKeys.isKeyDown(k)) {
+            if (k != 0 && desktop.isKeyDown(k)) {
                 held = true;
                 break;
             }

@@ -1,6 +1,6 @@
 // The plug-in's global hot key: the HotKey setting parsed into a key
-// combination, registered with the hot-key handler, and the auto-type
-// dispatch (onHotKey) as the callback of that combination.
+// combination, registered with the desktop (platform::AutoTypeDesktop), and
+// the auto-type dispatch (onHotKey) as the callback of that combination.
 //
 // The text is the names of the keys joined by "-", in any case: the modifier
 // names CTRL, ALT and SHIFT, and one key given as a single character (a
@@ -16,19 +16,25 @@
 #include <cstdint>
 #include <string>
 
-#include "hkhandler/HotkeyHandler.h"
 
-class CKeyholdHK : public CHotkeyHandler {
+class CKeyholdHK {
 public:
     CKeyholdHK();
-    ~CKeyholdHK() override;
+    ~CKeyholdHK();
+    CKeyholdHK(const CKeyholdHK&) = delete;
+    CKeyholdHK& operator=(const CKeyholdHK&) = delete;
 
-    // Parses the text; when it is valid, adds the combination with onHotKey
-    // as its callback and starts the handler. True when it was valid (the
-    // registration itself may still have failed: see the log). Once the
-    // handler has been stopped, the next call registers its own combination
-    // in place of the earlier one; while it runs, the registration stays.
+    // Parses the text; when it is valid, registers the combination with
+    // onHotKey as its callback. True when it was valid (the registration
+    // itself may still have failed: see the log). Once the hot key has been
+    // stopped, the next call registers its own combination in place of the
+    // earlier one; while it runs, the registration stays.
     bool setHotKey(const std::string& text);
+    // Unregisters the combination and ends the desktop's hot-key thread (it
+    // must end before the host unloads the plug-in): the thread's exit code,
+    // 0 when it was not running.
+    int stopHandler();
+    bool isStarted();
     // Waits until none of Ctrl, Alt, Shift and the parsed key reads as held,
     // looking every kKeyPollInterval, for at most kKeyReleaseWait: a key that
     // stays down does not hold the thread. True when all were released.

@@ -72,7 +72,8 @@ public:
     virtual bool bringToFront(WindowHandle window) = 0;
     // A top-level window whose title equals `title` (and whose class equals
     // `windowClass` where the desktop has classes; null or empty takes no
-    // part), else the first whose title holds it; null when there is none.
+    // part), else the first whose title holds it (or, where the desktop has
+    // classes, whose class name holds `windowClass`); null when there is none.
     virtual WindowHandle findWindow(const char* windowClass, const char* title) = 0;
     // Restores the window, shows it, brings it to the front and gives it the
     // focus ({APPACTIVATE}).
@@ -100,6 +101,10 @@ public:
     // own windows (a sequence typed with waiting); nothing where there are
     // none.
     virtual void pumpMessages() = 0;
+    // While on, typeCharacter does the same after each key event it sends,
+    // as the sender does after each of its own in a sequence typed with
+    // waiting. Off at first; nothing to do where there are no such messages.
+    virtual void setPumpAfterEachEvent(bool on) { (void)on; }
 };
 
 }  // namespace platform

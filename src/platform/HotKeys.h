@@ -9,11 +9,11 @@
 // hot key to the thread of its window. requestQuit is the one call for the
 // window from any other thread.
 //
+// A service of the Win32 desktop of auto-type alone (platform/Win32AutoType.h):
+// the plug-in's logic reaches the hot key through platform::AutoTypeDesktop.
 // Windows: the Win32 services (CreateMutex, RegisterClass, CreateWindowEx,
 // GlobalAddAtom, RegisterHotKey, GetMessage, GetAsyncKeyState,
-// SetForegroundWindow). Linux: no global hot key yet. available() is false,
-// so the handler starts no thread and registers nothing; every other call
-// fails or does nothing. Tests: platform/HotKeys_memory.h.
+// SetForegroundWindow). Tests: platform/HotKeys_memory.h.
 #pragma once
 
 #include <cstdint>
@@ -79,5 +79,9 @@ public:
     // that keys typed next go to it; true when it is in front afterwards.
     virtual bool bringToFront(void* window) = 0;
 };
+
+// The Win32 services (Windows builds only), which the Win32 desktop of
+// auto-type runs over.
+HotKeys* nativeHotKeys();
 
 }  // namespace platform

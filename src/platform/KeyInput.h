@@ -2,6 +2,10 @@
 // key events sent to the window that has the focus, and the few window and
 // system services the key sender needs around them (pauses, beeps, finding
 // and activating a window).
+//
+// A service of the Win32 desktop of auto-type alone (platform/Win32AutoType.h):
+// the key sender reaches the keyboard through platform::AutoTypeDesktop.
+// Windows: platform/KeyInput_win32.cpp. Tests: platform/KeyInput_memory.h.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -72,5 +76,9 @@ public:
     // the focus.
     virtual void activateWindow(WindowHandle window) = 0;
 };
+
+// The Win32 services (Windows builds only), which the Win32 desktop of
+// auto-type runs over.
+KeyInput* nativeKeyInput();
 
 }  // namespace platform

@@ -19,8 +19,7 @@ class Threads;
 class LogFiles;
 class Process;
 class Shell;
-class HotKeys;
-class KeyInput;
+class AutoTypeDesktop;
 
 struct Services {
     Module* module = nullptr;
@@ -36,8 +35,7 @@ struct Services {
     LogFiles* logFiles = nullptr;
     Process* process = nullptr;
     Shell* shell = nullptr;
-    HotKeys* hotKeys = nullptr;
-    KeyInput* keyInput = nullptr;
+    AutoTypeDesktop* autoTypeDesktop = nullptr;
 };
 
 // The services in use. Starts with the native implementations of the build.
@@ -59,8 +57,7 @@ inline Threads& threads() { return *services().threads; }
 inline LogFiles& logFiles() { return *services().logFiles; }
 inline Process& process() { return *services().process; }
 inline Shell& shell() { return *services().shell; }
-inline HotKeys& hotKeys() { return *services().hotKeys; }
-inline KeyInput& keyInput() { return *services().keyInput; }
+inline AutoTypeDesktop& autoTypeDesktop() { return *services().autoTypeDesktop; }
 
 // Separator of file-system paths on this platform.
 #if defined(_WIN32)

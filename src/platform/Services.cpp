@@ -16,8 +16,7 @@ Threads* nativeThreads();
 LogFiles* nativeLogFiles();
 Process* nativeProcess();
 Shell* nativeShell();
-HotKeys* nativeHotKeys();
-KeyInput* nativeKeyInput();
+AutoTypeDesktop* nativeAutoTypeDesktop();
 
 Services nativeServices() {
     Services s;
@@ -34,8 +33,7 @@ Services nativeServices() {
     s.logFiles = nativeLogFiles();
     s.process = nativeProcess();
     s.shell = nativeShell();
-    s.hotKeys = nativeHotKeys();
-    s.keyInput = nativeKeyInput();
+    s.autoTypeDesktop = nativeAutoTypeDesktop();
     return s;
 }
 

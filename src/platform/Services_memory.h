@@ -1,7 +1,13 @@
 // Every service in memory, for tests and the fuzz targets: install() puts
 // them in place of the native ones.
+//
+// Auto-type's desktop is the in-memory one (autoType); useWin32AutoType()
+// puts the Win32 desktop in its place, run over the in-memory hot keys and
+// keyboard of its own services (hotKeys, keyInput) and the desktop, for the
+// tests of the Win32 steps.
 #pragma once
 
+#include "platform/AutoTypeDesktop_memory.h"
 #include "platform/Clock_memory.h"
 #include "platform/Desktop_memory.h"
 #include "platform/Dialogs_memory.h"
@@ -18,6 +24,7 @@
 #include "platform/Process_memory.h"
 #include "platform/Shell_memory.h"
 #include "platform/Threads_memory.h"
+#include "platform/Win32AutoType.h"
 
 namespace platform {
 
@@ -35,8 +42,10 @@ struct MemoryServices {
     MemoryLogFiles logFiles;
     MemoryProcess process;
     MemoryShell shell;
+    MemoryAutoTypeDesktop autoType;
     MemoryHotKeys hotKeys;
     MemoryKeyInput keyInput;
+    Win32AutoType win32AutoType{hotKeys, keyInput, desktop};
 
     void install() {
         Services& s = services();
@@ -53,11 +62,11 @@ struct MemoryServices {
         s.logFiles = &logFiles;
         s.process = &process;
         s.shell = &shell;
-        s.hotKeys = &hotKeys;
+        s.autoTypeDesktop = &autoType;
         hotKeys.desktop = &desktop;
-        s.keyInput = &keyInput;
         keyInput.desktop = &desktop;
     }
+    void useWin32AutoType() { services().autoTypeDesktop = &win32AutoType; }
 };
 
 }  // namespace platform

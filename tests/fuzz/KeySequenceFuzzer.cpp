@@ -1,5 +1,6 @@
-// Feeds arbitrary key sequences to the key-sending engine, typed into the
-// in-memory key input (never into the real desktop). Besides not crashing
+// Feeds arbitrary key sequences to the key-sending engine, typed through the
+// Win32 desktop of auto-type into the in-memory key input (never into the
+// real desktop). Besides not crashing
 // or hanging, it checks what a sequence leaves behind: when the engine
 // returns, no key is still held down.
 #include <cstddef>
@@ -16,6 +17,7 @@ namespace {
 struct Harness : platform::MemoryServices {
     Harness() {
         install();
+        useWin32AutoType();
         keyInput.windows = {{"Notepad", "Untitled - Notepad"}, {"Chrome_WidgetWin_1", "Sign in - Browser"}};
     }
 };

@@ -15,9 +15,9 @@
 // decrypted under the other password. A press that finds the store closed
 // (between the reload and the listing that opens it) types nothing.
 //
-// The plug-in runs on the real Linux services, except for the hot keys, the
-// desktop (whose foreground window is the browser) and the keyboard, which
-// are the in-memory ones.
+// The plug-in runs on the real Linux services, except for auto-type's
+// desktop: the Win32 one, over the in-memory hot keys, desktop (whose
+// foreground window is the browser) and keyboard.
 //
 //   keyhold_hotkey_stress [seconds] [--lock] [--change]
 #include <atomic>
@@ -33,12 +33,12 @@
 #include "Autolock.h"
 #include "StressHost.h"
 #include "WfxApi.h"
-#include "hkhandler/HotkeyHandler.h"
 #include "platform/Desktop_memory.h"
 #include "platform/HotKeys_memory.h"
 #include "platform/KeyInput_memory.h"
 #include "platform/Module_memory.h"
 #include "platform/Platform.h"
+#include "platform/Win32AutoType.h"
 #include "security/SecureString.h"
 #include "security/Util.h"
 
@@ -150,11 +150,11 @@ int main(int argc, char** argv) {
     void* const browser = reinterpret_cast<void*>(0x900);
     desktop.foreground = browser;
     desktop.titles[browser] = "Bank Login - Web Browser";
+    platform::Win32AutoType autoType(hotKeys, keyInput, desktop);
     platform::Services& services = platform::services();
     services.module = &module;
-    services.hotKeys = &hotKeys;
     services.desktop = &desktop;
-    services.keyInput = &keyInput;
+    services.autoTypeDesktop = &autoType;
     // With --lock: five steps of a millisecond each, so the store locks
     // whenever the others pause.
     setAutolockTickForTesting(std::chrono::milliseconds(1));
@@ -211,6 +211,8 @@ int main(int argc, char** argv) {
     user.join();
     panel.join();
     FsContentPluginUnloading();
+    // The hot-key object asks the desktop once more as the process ends.
+    services.autoTypeDesktop = platform::nativeServices().autoTypeDesktop;
 
     int failures = 0;
     // Every press typed the entry, exactly as stored. Only a press that found

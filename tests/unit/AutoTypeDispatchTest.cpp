@@ -2,7 +2,8 @@
 // window of another program types the entry that matches the window, asks
 // which one when several do, asks for the master password first when the
 // store is locked, and restarts the autolock countdown. What is typed is read
-// back from the key events the in-memory keyboard received.
+// back from the keys and characters the in-memory desktop of auto-type
+// received.
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -13,17 +14,13 @@
 #include "RenameMoveCopy.h"
 #include "StoreChanges.h"
 #include "StoreFixture.h"
-#include "hkhandler/HotkeyHandler.h"
 #include "hkhandler/KeyholdHK.h"
 #include "res/resource.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using platform::MemoryKeyInput;
-
-constexpr unsigned kCtrlShift = kModControl | kModShift;
-constexpr unsigned kQ = 0x51;
+using platform::MemoryAutoTypeDesktop;
 
 void* const kBrowser = reinterpret_cast<void*>(0x900);
 void* const kHostWindow = reinterpret_cast<void*>(0x77);
@@ -40,8 +37,8 @@ protected:
     void SetUp() override {
         StoreFixture::SetUp();
         desktop.active = kHostWindow;  // the host window, taken by FsInit
-        desktop.foreground = kBrowser;
-        desktop.titles[kBrowser] = "Bank Login - Web Browser";
+        autoType.foreground = kBrowser;
+        autoType.titles[kBrowser] = "Bank Login - Web Browser";
     }
     void TearDown() override {
         StoreFixture::TearDown();
@@ -59,15 +56,15 @@ protected:
         dialogs.opened.clear();
         theApp().m_lockTimer->stopTimer();
     }
-    bool press() { return hotKeys.press(kCtrlShift, kQ); }
+    bool press() { return autoType.press(); }
     bool locked() {
         std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
         return navigation().isLocked();
     }
     bool countdownRuns() { return theApp().m_lockTimer->isStarted(); }
-    // What the key events typed: characters as themselves, Tab and Enter as
-    // \t and \n, a key typed with Ctrl or Alt held as <^x> or <%x>.
-    std::string typed() const { return keyInput.typedText(); }
+    // What was typed: characters as themselves, Tab and Enter as \t and \n,
+    // a key typed with a modifier held as <^x>, <%x>...
+    std::string typed() const { return autoType.typedText(); }
     // The one message the user was shown ("" when none, "<n messages>" when several).
     std::string toldUser() const {
         if (messageBoxes.shown.size() > 1) return "<" + std::to_string(messageBoxes.shown.size()) + " messages>";
@@ -101,11 +98,11 @@ TEST_F(AutoTypeDispatchTest, TheOneMatchingEntryIsTypedIntoTheWindow) {
     ASSERT_TRUE(press());
     EXPECT_EQ(typed(), "alice\tS3cret!\n");
     EXPECT_TRUE(dialogs.opened.empty());
-    EXPECT_TRUE(keyInput.down.empty());  // nothing left held
+    EXPECT_TRUE(autoType.down.empty());  // nothing left held
     EXPECT_EQ(theApp().lastWindowTitle(), "bank login - web browser");
     EXPECT_TRUE(countdownRuns());
     // The window is still in front: nothing to bring there.
-    EXPECT_TRUE(hotKeys.broughtToFront().empty());
+    EXPECT_TRUE(autoType.broughtToFront().empty());
     EXPECT_TRUE(logHolds("Sending string ("));
     EXPECT_FALSE(logHolds("S3cret"));
     EXPECT_FALSE(logHolds("alice"));
@@ -133,7 +130,7 @@ TEST_F(AutoTypeDispatchTest, CancellingTheChooserTypesNothing) {
     willChoose("");
     ASSERT_TRUE(press());
     EXPECT_EQ(dialogs.opened, std::vector<int>{IDD_ENTRIES_MATCHED});
-    EXPECT_TRUE(keyInput.keyEvents().empty());
+    EXPECT_TRUE(autoType.keyEvents().empty());
     EXPECT_TRUE(countdownRuns());
 }
 
@@ -156,7 +153,7 @@ TEST_F(AutoTypeDispatchTest, ALockedStoreAsksForThePasswordFirstAndCancelTypesNo
     willCancel();
     ASSERT_TRUE(press());
     EXPECT_EQ(dialogs.opened, std::vector<int>{IDD_PASSWORD});
-    EXPECT_TRUE(keyInput.keyEvents().empty());
+    EXPECT_TRUE(autoType.keyEvents().empty());
     EXPECT_TRUE(locked());
     EXPECT_FALSE(countdownRuns());
     EXPECT_TRUE(logHolds("In Unlock Branch"));
@@ -165,24 +162,24 @@ TEST_F(AutoTypeDispatchTest, ALockedStoreAsksForThePasswordFirstAndCancelTypesNo
     // dialog had pushed back.
     dialogs.opened.clear();
     dialogs.users.push_back([this](platform::MemoryDialogControls& c) {
-        desktop.foreground = kHostWindow;
+        autoType.foreground = kHostWindow;
         c.type(3024, "pw");
         c.click(kDialogOk);
     });
     ASSERT_TRUE(press());
     EXPECT_EQ(dialogs.opened, std::vector<int>{IDD_PASSWORD});
     EXPECT_FALSE(locked());
-    EXPECT_EQ(hotKeys.broughtToFront(), std::vector<void*>{kBrowser});
-    EXPECT_EQ(desktop.foreground, kBrowser);
+    EXPECT_EQ(autoType.broughtToFront(), std::vector<void*>{kBrowser});
+    EXPECT_EQ(autoType.foreground, kBrowser);
     EXPECT_EQ(typed(), "alice\tS3cret!\n");
     EXPECT_TRUE(countdownRuns());
 }
 
 TEST_F(AutoTypeDispatchTest, AWindowNoEntryMatchesTypesNothingButRestartsTheCountdown) {
     open(kBank + kShop);
-    desktop.titles[kBrowser] = "Text Editor";
+    autoType.titles[kBrowser] = "Text Editor";
     ASSERT_TRUE(press());
-    EXPECT_TRUE(keyInput.calls.empty());
+    EXPECT_TRUE(autoType.events.empty());
     EXPECT_TRUE(dialogs.opened.empty());
     EXPECT_TRUE(countdownRuns());
     EXPECT_EQ(theApp().lastWindowTitle(), "text editor");
@@ -193,7 +190,7 @@ TEST_F(AutoTypeDispatchTest, ALongTitleIsCutBeforeItIsMatched) {
     // whole title, "Login*" matches what is left of it.
     open(entryXml("Tail", 3, "t", "t", "Auto-Type-Window:*Web Browser") +
          entryXml("Head", 4, "h", "h", "Auto-Type-Window:Login*"));
-    desktop.titles[kBrowser] = "Login " + std::string(10000, 'a') + " Web Browser";
+    autoType.titles[kBrowser] = "Login " + std::string(10000, 'a') + " Web Browser";
     ASSERT_TRUE(press());
     EXPECT_TRUE(dialogs.opened.empty());
     EXPECT_EQ(typed(), "h\th\n");
@@ -206,14 +203,14 @@ TEST_F(AutoTypeDispatchTest, ALongTitleIsCutBeforeItIsMatched) {
 TEST_F(AutoTypeDispatchTest, AWindowThatCannotComeBackToTheFrontGetsNothing) {
     open(kBank + entryXml("Brokerage", 5, "dave", "b-pw", "Auto-Type-Window:bank login*"));
     dialogs.users.push_back([this](platform::MemoryDialogControls& c) {
-        desktop.foreground = kHostWindow;
+        autoType.foreground = kHostWindow;
         c.select(IDC_MATCHED_LIST, "Brokerage");
         c.click(kDialogOk);
     });
-    hotKeys.frontFails = true;
+    autoType.frontFails = true;
     ASSERT_TRUE(press());
-    EXPECT_EQ(hotKeys.broughtToFront(), std::vector<void*>{kBrowser});
-    EXPECT_TRUE(keyInput.keyEvents().empty()) << typed();
+    EXPECT_EQ(autoType.broughtToFront(), std::vector<void*>{kBrowser});
+    EXPECT_TRUE(autoType.keyEvents().empty()) << typed();
     EXPECT_NE(toldUser().find("Auto-type typed nothing"), std::string::npos) << toldUser();
     EXPECT_TRUE(logHolds("could not be brought back to the front: nothing is typed"));
     EXPECT_FALSE(logHolds("dave"));
@@ -224,15 +221,15 @@ TEST_F(AutoTypeDispatchTest, AWindowThatCannotComeBackToTheFrontGetsNothing) {
     messageBoxes.shown.clear();
     lock();
     dialogs.users.push_back([this](platform::MemoryDialogControls& c) {
-        desktop.foreground = kHostWindow;
+        autoType.foreground = kHostWindow;
         c.type(3024, "pw");
         c.click(kDialogOk);
     });
-    desktop.foreground = kBrowser;
+    autoType.foreground = kBrowser;
     willChoose("Bank");
     ASSERT_TRUE(press());
     EXPECT_FALSE(locked());
-    EXPECT_TRUE(keyInput.keyEvents().empty()) << typed();
+    EXPECT_TRUE(autoType.keyEvents().empty()) << typed();
     EXPECT_NE(toldUser().find("Auto-type typed nothing"), std::string::npos) << toldUser();
 }
 
@@ -240,13 +237,12 @@ TEST_F(AutoTypeDispatchTest, AWindowThatCannotComeBackToTheFrontGetsNothing) {
 // rest of it goes nowhere, every key is let go, and the user is told.
 TEST_F(AutoTypeDispatchTest, AnotherWindowComingToTheFrontStopsTheTyping) {
     open(kBank);
-    keyInput.onCall = [this](const MemoryKeyInput::Call& c) {
-        if (c.kind == MemoryKeyInput::Kind::KeyEvent && c.vk == 0x09 && (c.flags & platform::kKeyUp))
-            desktop.foreground = kHostWindow;
+    autoType.onEvent = [this](const MemoryAutoTypeDesktop::Event& e) {
+        if (e.kind == MemoryAutoTypeDesktop::Kind::Key && e.key == 0x09 && !e.down) autoType.foreground = kHostWindow;
     };
     ASSERT_TRUE(press());
     EXPECT_EQ(typed(), "alice\t");
-    EXPECT_TRUE(keyInput.down.empty());
+    EXPECT_TRUE(autoType.down.empty());
     EXPECT_NE(toldUser().find("no longer in front"), std::string::npos) << toldUser();
     EXPECT_TRUE(logHolds("Auto-type stopped: the window left the front"));
     EXPECT_FALSE(logHolds("S3cret"));
@@ -256,22 +252,55 @@ TEST_F(AutoTypeDispatchTest, AnotherWindowComingToTheFrontStopsTheTyping) {
 // An entry's own {APPACTIVATE} moves the typing to the window it brings forward.
 TEST_F(AutoTypeDispatchTest, TheWindowTheSequenceActivatesIsTypedInto) {
     open(entryXml("Bank Login", 3, "carol", "x(y)", "Auto-Type:{USERNAME}{APPACTIVATE Sign-in}{TAB}{PASSWORD}~"));
-    keyInput.windows = {{"Dialog", "Sign-in"}};
+    autoType.windows = {{"Dialog", "Sign-in"}};
     ASSERT_TRUE(press());
     EXPECT_EQ(typed(), "carol\tx(y)\n");
-    EXPECT_EQ(desktop.foreground, MemoryKeyInput::handleOf(0));
+    EXPECT_EQ(autoType.foreground, MemoryAutoTypeDesktop::handleOf(0));
     EXPECT_EQ(toldUser(), "");
 }
 
-// A password with characters the layout lacks, or has only behind dead keys,
-// is typed exactly: as Unicode characters, never skipped or accented.
-TEST_F(AutoTypeDispatchTest, APasswordIsTypedExactlyOnEveryLayout) {
-    open(entryXml("Bank", 3, "alice", "(s^e)~n`a", "Auto-Type-Window:*Web Browser"));
-    keyInput.removeCharacters("()");
-    keyInput.makeDead("^~`");
+// A value is typed one whole character at a time, however many bytes it
+// takes (UTF-8 here), with the characters that mean something in a key
+// sequence typed as themselves; a character the desktop cannot type stops
+// the typing, and the user is told.
+TEST_F(AutoTypeDispatchTest, EveryCharacterOfAValueIsTypedWhole) {
+    const std::string password = "p\xC3\xA4{\xE2\x82\xAC}(\xF0\x9F\x98\x80)~^+%@";
+    open(entryXml("Bank", 3, "\xC3\xA9mile", password, "Auto-Type-Window:*Web Browser"));
     ASSERT_TRUE(press());
-    EXPECT_EQ(typed(), "alice\t(s^e)~n`a\n");
+    EXPECT_EQ(typed(), "\xC3\xA9mile\t" + password + "\n");
+    std::vector<std::string> characters;
+    for (const MemoryAutoTypeDesktop::Event& e : autoType.events)
+        if (e.kind == MemoryAutoTypeDesktop::Kind::Character) characters.push_back(e.character);
+    const std::vector<std::string> expected{"\xC3\xA9", "m", "i", "l", "e", "p", "\xC3\xA4", "{", "\xE2\x82\xAC", "}", "(",
+                                            "\xF0\x9F\x98\x80", ")", "~", "^", "+", "%", "@"};
+    EXPECT_EQ(characters, expected);
+    EXPECT_TRUE(autoType.down.empty());
     EXPECT_EQ(toldUser(), "");
+
+    autoType.events.clear();
+    autoType.untypable.insert("\xE2\x82\xAC");
+    ASSERT_TRUE(press());
+    EXPECT_EQ(typed(), "\xC3\xA9mile\tp\xC3\xA4{");
+    EXPECT_TRUE(autoType.down.empty());
+    EXPECT_NE(toldUser().find("cannot be typed"), std::string::npos) << toldUser();
+}
+
+// The setting's combination is what the desktop registers, and the unload
+// takes it back; a desktop without a hot key registers nothing, and the log
+// says so once.
+TEST_F(AutoTypeDispatchTest, TheSettingIsRegisteredWithTheDesktopUntilTheUnload) {
+    start("[MAIN]\nHotKey=alt-shift-k\n");
+    EXPECT_EQ(autoType.registered(), std::make_pair(platform::kHotKeyAlt | platform::kHotKeyShift, 0x4Bu));
+    EXPECT_TRUE(keyholdHotKey().isStarted());
+    theApp().stopThreads();
+    EXPECT_EQ(autoType.registered(), std::make_pair(0u, 0u));
+    EXPECT_FALSE(autoType.press());
+
+    autoType.available = false;
+    start();
+    EXPECT_EQ(autoType.registered(), std::make_pair(0u, 0u));
+    EXPECT_EQ(log.count("Global hot key not available on this desktop"), 1);
+    EXPECT_TRUE(log.has(eImportant, "Error initializing HotKey: 5"));
 }
 
 // Before the first listing has opened the store there is nothing to type,
@@ -281,24 +310,24 @@ TEST_F(AutoTypeDispatchTest, BeforeTheStoreIsOpenNothingIsTyped) {
     ASSERT_TRUE(press());
     EXPECT_FALSE(logHolds("In Unlock Branch"));
     EXPECT_TRUE(logHolds("Tree is empty!"));
-    EXPECT_TRUE(keyInput.calls.empty());
+    EXPECT_TRUE(autoType.events.empty());
     EXPECT_TRUE(dialogs.opened.empty());
     EXPECT_EQ(theApp().lastWindowTitle(), "bank login - web browser");
 }
 
 TEST_F(AutoTypeDispatchTest, KeysHeldDownAreWaitedForAndAStuckKeyTypesNothing) {
     open(kBank);
-    hotKeys.holdKey(0x11, 20);  // Ctrl, for twenty looks: typed once it is up
+    autoType.holdKey(0x11, 20);  // Ctrl, for twenty looks: typed once it is up
     ASSERT_TRUE(press());
     EXPECT_EQ(typed(), "alice\tS3cret!\n");
-    EXPECT_GT(hotKeys.keyPolls(), 20);
+    EXPECT_GT(autoType.keyPolls(), 20);
 
-    keyInput.calls.clear();
+    autoType.events.clear();
     CKeyholdHK::setKeyReleaseWaitForTesting(30ms);
-    hotKeys.holdKey(0x12, -1);  // Alt stuck
+    autoType.holdKey(0x12, -1);  // Alt stuck
     theApp().m_lockTimer->stopTimer();
     ASSERT_TRUE(press());
-    EXPECT_TRUE(keyInput.calls.empty());
+    EXPECT_TRUE(autoType.events.empty());
     EXPECT_TRUE(countdownRuns());
 }
 
@@ -313,7 +342,7 @@ TEST_F(AutoTypeDispatchTest, AStoreLockedWhileTheChooserIsOpenTypesNothing) {
     });
     ASSERT_TRUE(press());
     EXPECT_EQ(dialogs.opened, std::vector<int>{IDD_ENTRIES_MATCHED});
-    EXPECT_TRUE(keyInput.keyEvents().empty());
+    EXPECT_TRUE(autoType.keyEvents().empty());
     EXPECT_TRUE(locked());
     EXPECT_TRUE(logHolds("locked meanwhile"));
 }
@@ -352,7 +381,7 @@ TEST_P(PasswordChangeDispatchTest, AHotKeyDuringTheChangeTypesTheStoredText) {
     willType(saveFails ? "pw" : "n3w");
     list("\\");
     EXPECT_TRUE(navigation().databaseLoaded);
-    keyInput.calls.clear();
+    autoType.events.clear();
     ASSERT_TRUE(press());
     EXPECT_EQ(typed(), once);
 }
@@ -385,7 +414,7 @@ TEST_F(AutoTypeDispatchTest, TheHostChangingTheTreeDuringDispatchesIsSafe) {
         ++rounds;
     }
     user.join();
-    EXPECT_EQ(hotKeys.handled(), kPresses);
+    EXPECT_EQ(autoType.handled(), kPresses);
     EXPECT_GT(rounds, 0);
     std::string once = "alice\tS3cret!\n", all;
     for (int i = 0; i < kPresses; ++i) all += once;

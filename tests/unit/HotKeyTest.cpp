@@ -1,13 +1,14 @@
 // The global hot key: the HotKey text and what it registers, the handler's
 // start codes, its thread and window, stopping and starting again, and the
-// wait for the user to let go of the keys.
+// wait for the user to let go of the keys. The Win32 desktop of auto-type
+// carries them out, here over the in-memory hot keys.
 #include <atomic>
 #include <chrono>
 #include <thread>
 
 #include "StoreFixture.h"
-#include "hkhandler/HotkeyHandler.h"
 #include "hkhandler/KeyholdHK.h"
+#include "platform/Win32HotkeyHandler.h"
 
 namespace {
 
@@ -17,6 +18,10 @@ constexpr unsigned kCtrlShift = kModControl | kModShift;
 
 class HotKeyTest : public StoreFixture {
 protected:
+    void SetUp() override {
+        StoreFixture::SetUp();
+        useWin32AutoType();
+    }
     void TearDown() override {
         StoreFixture::TearDown();
         CKeyholdHK::setKeyReleaseWaitForTesting(CKeyholdHK::kKeyReleaseWait);
@@ -125,7 +130,7 @@ TEST_F(HotKeyTest, TheStartUpRegistersTheSettingAndAnUnloadEndsTheThreadAndFrees
     ASSERT_EQ(hotKeys.registrations().size(), 1u);
     EXPECT_EQ(hotKeys.registrations()[0].modifiers, kCtrlShift);
     EXPECT_EQ(hotKeys.registrations()[0].key, 0x51u);
-    EXPECT_EQ(keyholdHotKey().slots().size(), 1u);
+    EXPECT_EQ(win32AutoType.handler().slots().size(), 1u);
 }
 
 TEST_F(HotKeyTest, ACombinationTakenByAnotherProgramIsReportedAndLeavesNothingBehind) {
@@ -168,10 +173,9 @@ TEST_F(HandlerTest, StartCodes) {
     };
     for (const Case& c : cases) {
         platform::MemoryHotKeys system;
-        platform::services().hotKeys = &system;
         c.system(system);
         {
-            CHotkeyHandler handler;
+            CHotkeyHandler handler(system);
             std::size_t index = 9;
             handler.addHotKey(kCtrlShift, 0x51, [](std::uint32_t) {}, index);
             handler.addHotKey(kModAlt, 0x31, [](std::uint32_t) {}, index);
@@ -191,12 +195,11 @@ TEST_F(HandlerTest, StartCodes) {
             EXPECT_EQ(handler.stopHandler(), 0) << c.what;
             EXPECT_FALSE(handler.isStarted()) << c.what;
         }
-        platform::services().hotKeys = &hotKeys;
     }
 }
 
 TEST_F(HandlerTest, NoSlotGivesThreeAndStartsNothing) {
-    CHotkeyHandler handler;
+    CHotkeyHandler handler(hotKeys);
     EXPECT_EQ(handler.startHandler(0), eHK_NoSlot);
     EXPECT_FALSE(handler.isStarted());
     EXPECT_TRUE(hotKeys.loopThreads().empty());
@@ -204,7 +207,7 @@ TEST_F(HandlerTest, NoSlotGivesThreeAndStartsNothing) {
 }
 
 TEST_F(HandlerTest, NamesOfTheSystemObjects) {
-    CHotkeyHandler handler;
+    CHotkeyHandler handler(hotKeys);
     std::size_t index;
     handler.addHotKey(kCtrlShift, 0x51, [](std::uint32_t) {}, index);
     ASSERT_EQ(handler.startHandler(0), eHK_Ok);
@@ -219,7 +222,7 @@ TEST_F(HandlerTest, NamesOfTheSystemObjects) {
 }
 
 TEST_F(HandlerTest, StartedTwiceRegistersOnceAndAnAddedCombinationIsReused) {
-    CHotkeyHandler handler;
+    CHotkeyHandler handler(hotKeys);
     std::size_t first = 9, again = 9;
     handler.addHotKey(kCtrlShift, 0x51, [](std::uint32_t) {}, first);
     handler.addHotKey(kCtrlShift, 0x51, [](std::uint32_t) {}, again);
@@ -233,7 +236,7 @@ TEST_F(HandlerTest, StartedTwiceRegistersOnceAndAnAddedCombinationIsReused) {
 }
 
 TEST_F(HandlerTest, APressRunsTheCallbackOnTheHandlerThreadWithTheUserValue) {
-    CHotkeyHandler handler;
+    CHotkeyHandler handler(hotKeys);
     std::atomic<std::uint32_t> seen{0};
     std::atomic<int> otherCalls{0};
     std::thread::id callbackThread;
@@ -254,7 +257,7 @@ TEST_F(HandlerTest, APressRunsTheCallbackOnTheHandlerThreadWithTheUserValue) {
 }
 
 TEST_F(HandlerTest, AnExceptionInTheCallbackKeepsTheThreadGoing) {
-    CHotkeyHandler handler;
+    CHotkeyHandler handler(hotKeys);
     std::atomic<int> calls{0};
     std::size_t index;
     handler.addHotKey(kCtrlShift, 0x51, [&](std::uint32_t) {
@@ -269,7 +272,7 @@ TEST_F(HandlerTest, AnExceptionInTheCallbackKeepsTheThreadGoing) {
 }
 
 TEST_F(HandlerTest, StopUnregistersOnTheHandlerThreadAndTheKeyCanBeRegisteredAgain) {
-    CHotkeyHandler handler;
+    CHotkeyHandler handler(hotKeys);
     std::atomic<int> calls{0};
     std::size_t index;
     handler.addHotKey(kCtrlShift, 0x51, [&](std::uint32_t) { ++calls; }, index);
@@ -286,7 +289,7 @@ TEST_F(HandlerTest, StopUnregistersOnTheHandlerThreadAndTheKeyCanBeRegisteredAga
 
     // Another handler (another host process, say) may have it now.
     {
-        CHotkeyHandler other;
+        CHotkeyHandler other(hotKeys);
         other.addHotKey(kCtrlShift, 0x51, [](std::uint32_t) {}, index);
         EXPECT_EQ(other.startHandler(0), eHK_Ok);
     }
@@ -296,7 +299,7 @@ TEST_F(HandlerTest, StopUnregistersOnTheHandlerThreadAndTheKeyCanBeRegisteredAga
 }
 
 TEST_F(HandlerTest, StopWaitsPastItsBoundForADispatchThatIsStillRunning) {
-    CHotkeyHandler handler;
+    CHotkeyHandler handler(hotKeys);
     std::atomic<bool> inside{false}, release{false}, finished{false};
     std::size_t index;
     handler.addHotKey(kCtrlShift, 0x51, [&](std::uint32_t) {
@@ -322,7 +325,7 @@ TEST_F(HandlerTest, StopWaitsPastItsBoundForADispatchThatIsStillRunning) {
 
 TEST_F(HandlerTest, AtTheProcessEndTheThreadIsLetGoWithoutAWord) {
     // Outlives the test: its thread is let go, not joined.
-    static CHotkeyHandler handler;
+    static CHotkeyHandler handler(hotKeys);
     std::atomic<bool> inside{false};
     static std::atomic<bool> release{false};
     std::size_t index;

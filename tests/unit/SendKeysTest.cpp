@@ -92,9 +92,16 @@ std::string printable(const std::string& s) {
 
 }  // namespace
 
+// The sender types through the Win32 desktop of auto-type, here over the
+// recording keyboard: the key events are those Windows receives.
 class SendKeysTest : public PlatformFixture {
 protected:
     CSendKeys keys;
+
+    void SetUp() override {
+        PlatformFixture::SetUp();
+        useWin32AutoType();
+    }
 
     // Types the sequence; whatever it was, no key may be left down after it.
     bool type(const std::string& sequence, bool wait = false) {
@@ -475,7 +482,13 @@ struct RoundTripCase {
 };
 
 class RoundTripTest : public StoreFixture,
-                      public ::testing::WithParamInterface<std::tuple<RoundTripCase, Layout>> {};
+                      public ::testing::WithParamInterface<std::tuple<RoundTripCase, Layout>> {
+protected:
+    void SetUp() override {
+        StoreFixture::SetUp();
+        useWin32AutoType();
+    }
+};
 
 TEST_P(RoundTripTest, TypesTheValuesExactly) {
     const RoundTripCase& c = std::get<0>(GetParam());
@@ -514,7 +527,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The notes of a definition's {NOTES} are text too: every character arrives
 // as itself, and a line break is one Enter.
-class NotesRoundTripTest : public StoreFixture, public ::testing::WithParamInterface<Layout> {};
+class NotesRoundTripTest : public StoreFixture, public ::testing::WithParamInterface<Layout> {
+protected:
+    void SetUp() override {
+        StoreFixture::SetUp();
+        useWin32AutoType();
+    }
+};
 
 TEST_P(NotesRoundTripTest, TypesTheNotesExactly) {
     useLayout(keyInput, GetParam());

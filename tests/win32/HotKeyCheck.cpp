@@ -14,9 +14,8 @@
 #include <string>
 #include <thread>
 
-#include "hkhandler/HotkeyHandler.h"
 #include "platform/HotKeys.h"
-#include "platform/Platform.h"
+#include "platform/Win32HotkeyHandler.h"
 
 #include "Checks.h"
 
@@ -158,13 +157,13 @@ int main() {
     SetForegroundWindow(front);
 
     {
-        CHotkeyHandler handler;
+        CHotkeyHandler handler(*platform::nativeHotKeys());
         std::size_t index = 0;
         handler.addHotKey(kModControl | kModShift, 'Q', [&](std::uint32_t value) {
             callbackThread = GetCurrentThreadId();
             user = value;
             ++calls;
-            if (HWND t = target.load()) frontOk = platform::hotKeys().bringToFront(t);
+            if (HWND t = target.load()) frontOk = platform::nativeHotKeys()->bringToFront(t);
             SetEvent(pressed);
             if (showBox) boxResult = showDialog(front);
         }, index);
@@ -184,10 +183,10 @@ int main() {
         // The key state as the dispatch reads it.
         key(VK_CONTROL, false);
         pump(50);
-        check(platform::hotKeys().isKeyDown(VK_CONTROL), "a held Ctrl reads as down");
+        check(platform::nativeHotKeys()->isKeyDown(VK_CONTROL), "a held Ctrl reads as down");
         key(VK_CONTROL, true);
         pump(50);
-        check(!platform::hotKeys().isKeyDown(VK_CONTROL), "a released Ctrl reads as up");
+        check(!platform::nativeHotKeys()->isKeyDown(VK_CONTROL), "a released Ctrl reads as up");
 
         // From the handler thread, another thread's window is brought to the front.
         {

@@ -121,7 +121,7 @@ void typist() {
 
     // Which of the characters that mean something in a sequence the layout
     // types through a dead key (a run under a European key map shows some).
-    platform::KeyInput& input = platform::keyInput();
+    platform::KeyInput& input = *platform::nativeKeyInput();
     std::string dead;
     for (char c : std::string("^~`'\""))
         if (input.keyForCharacter(c) != platform::kNoKey && input.isDeadKey(input.keyForCharacter(c))) dead += c;

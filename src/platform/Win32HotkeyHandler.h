@@ -1,9 +1,14 @@
-// A generic handler of system-wide hot keys. It owns a thread of its own with
-// a hidden window, registers its key combinations for that window and runs a
-// combination's callback on that thread when the user presses it. Starting
-// and stopping are serialised between all processes that load the plug-in by
-// a named mutex, so that two hosts never register at the same moment (the
-// second registration of a combination is refused by the system).
+// The Win32 steps of the global hot key, part of the Win32 desktop of
+// auto-type (platform/Win32AutoType.h): a handler that owns a thread of its
+// own with a hidden window, registers its key combinations for that window
+// and runs a combination's callback on that thread when the user presses it.
+// Starting and stopping are serialised between all processes that load the
+// plug-in by a named mutex, so that two hosts never register at the same
+// moment (the second registration of a combination is refused by the
+// system).
+//
+// It reaches the system only through the HotKeys given to it, so it is built
+// on every platform and runs over the in-memory HotKeys in the tests.
 //
 // The thread holds a reference on the library while it runs, so the library
 // stays loaded; stopHandler must therefore run before the host unloads us
@@ -18,6 +23,10 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+namespace platform {
+class HotKeys;
+}
 
 // Modifier flags of a combination.
 constexpr std::uint16_t kModAlt = 1;
@@ -47,7 +56,7 @@ struct HotKeySlot {
 
 class CHotkeyHandler {
 public:
-    explicit CHotkeyHandler(bool visible = false);
+    explicit CHotkeyHandler(platform::HotKeys& hotKeys, bool visible = false);
     virtual ~CHotkeyHandler();
     CHotkeyHandler(const CHotkeyHandler&) = delete;
     CHotkeyHandler& operator=(const CHotkeyHandler&) = delete;
@@ -89,6 +98,7 @@ private:
     void unregisterSlots();
     void dispatch(std::uint16_t id);
 
+    platform::HotKeys& m_hotKeys;
     const bool m_visible;
     std::mutex m_control;  // startHandler and stopHandler
     std::mutex m_slotsLock;

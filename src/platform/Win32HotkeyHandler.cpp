@@ -1,4 +1,4 @@
-#include "hkhandler/HotkeyHandler.h"
+#include "platform/Win32HotkeyHandler.h"
 
 #include <cstdio>
 #include <exception>
@@ -20,7 +20,7 @@ std::string CHotkeyHandler::atomName(std::uint16_t modifiers, std::uint16_t key)
     return name;
 }
 
-CHotkeyHandler::CHotkeyHandler(bool visible) : m_visible(visible) {}
+CHotkeyHandler::CHotkeyHandler(platform::HotKeys& hotKeys, bool visible) : m_hotKeys(hotKeys), m_visible(visible) {}
 
 CHotkeyHandler::~CHotkeyHandler() { stopHandler(); }
 
@@ -66,9 +66,8 @@ int CHotkeyHandler::startHandler(std::uint32_t user) {
         std::lock_guard<std::mutex> guard(m_slotsLock);
         if (m_slots.empty()) return eHK_NoSlot;
     }
-    platform::HotKeys& hotKeys = platform::hotKeys();
-    if (!hotKeys.available()) {
-        KH_LOG(eImportant, "Global hot key not available on this desktop");
+    platform::HotKeys& hotKeys = m_hotKeys;
+    if (!hotKeys.available()) {  // the plug-in has said so in its log
         m_started = true;
         return eHK_NoWindowClass;
     }
@@ -130,7 +129,7 @@ int CHotkeyHandler::stopHandler() {
         m_started = false;
         return 0;
     }
-    platform::HotKeys& hotKeys = platform::hotKeys();
+    platform::HotKeys& hotKeys = m_hotKeys;
     platform::Threads& threads = platform::threads();
     void* mutex = hotKeys.acquireNamedMutex(kMutexName);
     if (mutex == nullptr) return eHK_NoMutex;
@@ -187,7 +186,7 @@ void CHotkeyHandler::signalStatus(int status) {
 }
 
 int CHotkeyHandler::threadMain() {
-    platform::HotKeys& hotKeys = platform::hotKeys();
+    platform::HotKeys& hotKeys = m_hotKeys;
     if (!hotKeys.registerWindowClass(kWindowClass)) {
         signalStatus(eHK_NoWindowClass);
         return eHK_NoWindowClass;
@@ -221,7 +220,7 @@ int CHotkeyHandler::threadMain() {
 }
 
 int CHotkeyHandler::registerSlots() {
-    platform::HotKeys& hotKeys = platform::hotKeys();
+    platform::HotKeys& hotKeys = m_hotKeys;
     std::lock_guard<std::mutex> guard(m_slotsLock);
     for (HotKeySlot& slot : m_slots) {
         std::uint16_t atom = hotKeys.addAtom(atomName(slot.modifiers, slot.key));
@@ -236,7 +235,7 @@ int CHotkeyHandler::registerSlots() {
 }
 
 void CHotkeyHandler::unregisterSlots() {
-    platform::HotKeys& hotKeys = platform::hotKeys();
+    platform::HotKeys& hotKeys = m_hotKeys;
     std::lock_guard<std::mutex> guard(m_slotsLock);
     for (HotKeySlot& slot : m_slots) {
         if (slot.atom == 0) continue;
