@@ -7,7 +7,9 @@
 #include <thread>
 
 #include "StoreFixture.h"
+#include "SendKeys/SendKeys.h"
 #include "hkhandler/KeyholdHK.h"
+#include "platform/AutoTypeDesktop.h"
 #include "platform/Win32HotkeyHandler.h"
 
 namespace {
@@ -153,6 +155,24 @@ TEST_F(HotKeyTest, WithoutGlobalHotKeysOnTheDesktopNothingStartsAndTheLogSaysSoO
     EXPECT_TRUE(hotKeys.loopThreads().empty());
     EXPECT_TRUE(hotKeys.mutexHeld() == false);
 }
+
+#if !defined(_WIN32)
+// The Linux build without an X display: the plug-in starts, registers
+// nothing, and says so once.
+TEST_F(HotKeyTest, TheLinuxDesktopWithoutADisplayHasNoHotKeyAndTheLogSaysSoOnce) {
+    platform::AutoTypeDesktop& native = *platform::nativeServices().autoTypeDesktop;
+    if (native.hotKeyAvailable()) GTEST_SKIP() << "an X display is there";
+    platform::services().autoTypeDesktop = &native;
+    start();
+    EXPECT_EQ(loggedCount("Global hot key not available on this desktop"), 1);
+    EXPECT_TRUE(logged(eImportant, "Error initializing HotKey: 5"));
+    EXPECT_FALSE(keyholdHotKey().isStarted());
+    EXPECT_EQ(keyholdHotKey().stopHandler(), 0);
+    // Nothing can be typed there: a sequence stops at its first character.
+    CSendKeys keys;
+    EXPECT_EQ(keys.send("a{TAB}", false), CSendKeys::Result::eNoCharacter);
+}
+#endif
 
 // --- the handler ------------------------------------------------------------
 
