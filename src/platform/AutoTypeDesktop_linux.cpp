@@ -1,14 +1,21 @@
-// Auto-type's desktop on Linux: X11 when the build has it and an X display
-// is there (platform/AutoTypeDesktop_x11.h); otherwise a desktop without a
-// global hot key. That one registers nothing (the start code is 5: there is
-// no connection to a desktop), finds no window and types nothing: a
-// character is no character to it, so a sequence stops at its first one,
-// and pauses end at once.
+// Auto-type's desktop on Linux: X11 when the build has it
+// (platform/AutoTypeDesktop_x11.h) and an X display is there; otherwise a
+// desktop without a global hot key. That one registers nothing (the start
+// code is 5: there is no connection to a desktop), finds no window and
+// types nothing: a character is no character to it, so a sequence stops at
+// its first one, and pauses end at once.
+//
+// The choice is made at the first use, not when the services are made as the
+// library loads: by then the plug-in's log exists, and it hears why there is
+// no hot key.
 #include <chrono>
+#include <memory>
+#include <mutex>
 
 #include "platform/AutoTypeDesktop.h"
-#if defined(KEYHOLD_WITH_X11)
+#if __has_include("platform/AutoTypeDesktop_x11.h")
 #include "platform/AutoTypeDesktop_x11.h"
+#define KEYHOLD_X11_DESKTOP 1
 #endif
 
 namespace platform {
@@ -41,13 +48,56 @@ public:
     void pumpMessages() override {}
 };
 
+// Hands every call to the desktop chosen at the first one.
+class LinuxAutoTypeDesktop final : public AutoTypeDesktop {
+public:
+    bool hotKeyAvailable() override { return chosen().hotKeyAvailable(); }
+    int startHotKey(unsigned modifiers, unsigned key, std::function<void()> onPress) override {
+        return chosen().startHotKey(modifiers, key, std::move(onPress));
+    }
+    int stopHotKey() override { return chosen().stopHotKey(); }
+    bool hotKeyStarted() override { return chosen().hotKeyStarted(); }
+    bool isKeyDown(unsigned key) override { return chosen().isKeyDown(key); }
+    WindowHandle foregroundWindow() override { return chosen().foregroundWindow(); }
+    std::string windowTitle(WindowHandle window, std::size_t maxBytes) override {
+        return chosen().windowTitle(window, maxBytes);
+    }
+    bool bringToFront(WindowHandle window) override { return chosen().bringToFront(window); }
+    WindowHandle findWindow(const char* windowClass, const char* title) override {
+        return chosen().findWindow(windowClass, title);
+    }
+    void activateWindow(WindowHandle window) override { chosen().activateWindow(window); }
+    bool keyEvent(unsigned key, bool down) override { return chosen().keyEvent(key, down); }
+    bool typeCharacter(const std::string& text, std::size_t at, std::size_t& length,
+                       const std::function<bool()>& beforeKey) override {
+        return chosen().typeCharacter(text, at, length, beforeKey);
+    }
+    void beep(unsigned frequency, unsigned milliseconds) override { chosen().beep(frequency, milliseconds); }
+    void sleep(unsigned milliseconds) override { chosen().sleep(milliseconds); }
+    std::uint64_t tickMilliseconds() override { return chosen().tickMilliseconds(); }
+    void pumpMessages() override { chosen().pumpMessages(); }
+    void setPumpAfterEachEvent(bool on) override { chosen().setPumpAfterEachEvent(on); }
+
+private:
+    AutoTypeDesktop& chosen() {
+        std::call_once(m_choice, [this] {
+#if defined(KEYHOLD_X11_DESKTOP)
+            m_x11 = makeX11AutoTypeDesktop();
+#endif
+        });
+        if (m_x11) return *m_x11;
+        return m_none;
+    }
+
+    std::once_flag m_choice;
+    std::unique_ptr<AutoTypeDesktop> m_x11;
+    NoHotKeyDesktop m_none;
+};
+
 }  // namespace
 
 AutoTypeDesktop* nativeAutoTypeDesktop() {
-#if defined(KEYHOLD_WITH_X11)
-    if (AutoTypeDesktop* x11 = x11AutoTypeDesktop()) return x11;
-#endif
-    static NoHotKeyDesktop instance;
+    static LinuxAutoTypeDesktop instance;
     return &instance;
 }
 
