@@ -30,6 +30,7 @@
 #include <cerrno>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -46,10 +47,15 @@
 namespace platform {
 namespace {
 
-// How long a character typed on a borrowed key code keeps it before the map
-// is put back: the receiving program reads the new map only when it handles
-// the key, and must not find the old one again by then.
-constexpr auto kBorrowedKeySettle = std::chrono::milliseconds(60);
+// Key codes borrowed for characters the map lacks stay mapped until this long
+// after the last character typed on one: the receiving program reads the new
+// map only when it handles the key, and must not find the old one again by
+// then. Each character gets a key code of its own meanwhile (at most
+// kMaxBorrowedKeys; then the one used longest ago is taken again, once it has
+// been left alone for kBorrowedKeySettle).
+constexpr auto kBorrowedKeyHold = std::chrono::milliseconds(500);
+constexpr auto kBorrowedKeySettle = std::chrono::milliseconds(200);
+constexpr std::size_t kMaxBorrowedKeys = 16;
 // How long bringToFront waits for the window manager to report the window
 // active.
 constexpr auto kActivationWait = std::chrono::milliseconds(800);
@@ -308,6 +314,13 @@ public:
 
     ~X11AutoTypeDesktop() override {
         stopHotKey();
+        {
+            std::lock_guard<std::recursive_mutex> guard(m_lock);
+            m_restorerStop = true;
+            m_restorerWake.notify_all();
+        }
+        if (m_restorer.joinable()) m_restorer.join();
+        restoreBorrowedKeys();
         xcb_disconnect(m_c);
     }
 
@@ -958,20 +971,54 @@ private:
         return 0;
     }
 
-    // A character the map has no key for: put on a spare key code, typed
-    // there, and the key code emptied again.
+    // A character the map has no key for: put on a spare key code (or the
+    // one it is on already) and typed there; the restorer empties the key
+    // codes again a little later.
     bool typeOnBorrowedKey(const xcb_xkb_get_state_reply_t& server, xkb_keysym_t sym,
                            const std::function<bool()>& beforeKey) {
-        std::uint8_t perKeyCode = 0;
-        const xkb_keycode_t kc = spareKeyCode(perKeyCode);
-        if (kc == 0) {
-            KH_LOG(eWarning, "Auto-type: no spare key code to type a character the keyboard map lacks");
-            return false;
+        auto borrowed = std::find_if(m_borrowed.begin(), m_borrowed.end(),
+                                     [&](const Borrowed& b) { return b.sym == sym; });
+        // A new map (another layout) has replaced the key code's keysyms:
+        // it is no longer ours to empty.
+        if (borrowed != m_borrowed.end() && keysymOnKeyCode(borrowed->key) != sym) {
+            m_borrowed.erase(borrowed);
+            borrowed = m_borrowed.end();
         }
-        std::vector<xcb_keysym_t> row(perKeyCode, sym);
-        if (!succeeded(m_c, xcb_change_keyboard_mapping_checked(m_c, 1, static_cast<xcb_keycode_t>(kc), perKeyCode,
-                                                                row.data())))
-            return false;
+        if (borrowed == m_borrowed.end()) {
+            std::uint8_t perKeyCode = 0;
+            const xkb_keycode_t spare = spareKeyCode(perKeyCode);
+            if (perKeyCode == 0) return false;
+            if (spare != 0 && m_borrowed.size() < kMaxBorrowedKeys) {
+                m_borrowed.push_back(Borrowed{spare, XKB_KEY_NoSymbol, std::chrono::steady_clock::now()});
+                borrowed = m_borrowed.end() - 1;
+            } else if (!m_borrowed.empty()) {
+                borrowed = std::min_element(m_borrowed.begin(), m_borrowed.end(),
+                                            [](const Borrowed& x, const Borrowed& y) { return x.used < y.used; });
+                std::this_thread::sleep_until(borrowed->used + kBorrowedKeySettle);
+            } else {
+                KH_LOG(eWarning, "Auto-type: no spare key code to type a character the keyboard map lacks");
+                return false;
+            }
+            m_perKeyCode = perKeyCode;
+            std::vector<xcb_keysym_t> row(m_perKeyCode, sym);
+            if (!succeeded(m_c, xcb_change_keyboard_mapping_checked(m_c, 1, static_cast<xcb_keycode_t>(borrowed->key),
+                                                                    m_perKeyCode, row.data()))) {
+                m_borrowed.erase(borrowed);
+                return false;
+            }
+            borrowed->sym = sym;
+        }
+        const xkb_keycode_t kc = borrowed->key;
+        borrowed->used = std::chrono::steady_clock::now();
+        if (!m_restorer.joinable()) {
+            try {
+                m_restorer = std::thread([this] { restorerLoop(); });
+            } catch (const std::system_error&) {
+                // Without it the key codes are emptied when this desktop goes.
+            }
+        }
+        m_restorerWake.notify_all();
+
         // Caps Lock would turn a letter put on one level into a capital.
         const bool unlockCaps = (server.lockedMods & kLockMask) != 0;
         if (unlockCaps) setLocks(kLockMask, 0);
@@ -979,14 +1026,47 @@ private:
         if (!beforeKey || beforeKey()) {
             typed = fake(XCB_KEY_PRESS, kc);
             if (typed) fake(XCB_KEY_RELEASE, kc);
-            Reply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
-            std::this_thread::sleep_for(kBorrowedKeySettle);
         }
         if (unlockCaps) setLocks(kLockMask, kLockMask);
-        std::fill(row.begin(), row.end(), XCB_NO_SYMBOL);
-        succeeded(m_c, xcb_change_keyboard_mapping_checked(m_c, 1, static_cast<xcb_keycode_t>(kc), perKeyCode,
-                                                           row.data()));
+        borrowed = std::find_if(m_borrowed.begin(), m_borrowed.end(), [&](const Borrowed& b) { return b.key == kc; });
+        if (borrowed != m_borrowed.end()) borrowed->used = std::chrono::steady_clock::now();
         return typed;
+    }
+
+    // The first keysym of a key code in the core map.
+    xkb_keysym_t keysymOnKeyCode(xkb_keycode_t kc) {
+        Reply<xcb_get_keyboard_mapping_reply_t> map(xcb_get_keyboard_mapping_reply(
+            m_c, xcb_get_keyboard_mapping(m_c, static_cast<xcb_keycode_t>(kc), 1), nullptr));
+        if (!map || xcb_get_keyboard_mapping_keysyms_length(map.get()) < 1) return XKB_KEY_NoSymbol;
+        return xcb_get_keyboard_mapping_keysyms(map.get())[0];
+    }
+
+    // Empties the borrowed key codes once none has been used for a while.
+    void restorerLoop() {
+        std::unique_lock<std::recursive_mutex> lock(m_lock);
+        while (!m_restorerStop) {
+            if (m_borrowed.empty()) {
+                m_restorerWake.wait(lock);
+                continue;
+            }
+            auto last = m_borrowed.front().used;
+            for (const Borrowed& b : m_borrowed) last = std::max(last, b.used);
+            if (std::chrono::steady_clock::now() < last + kBorrowedKeyHold) {
+                m_restorerWake.wait_until(lock, last + kBorrowedKeyHold);
+                continue;
+            }
+            restoreBorrowedKeys();
+        }
+    }
+
+    void restoreBorrowedKeys() {
+        std::lock_guard<std::recursive_mutex> guard(m_lock);
+        for (const Borrowed& b : m_borrowed) {
+            std::vector<xcb_keysym_t> row(m_perKeyCode, XCB_NO_SYMBOL);
+            succeeded(m_c, xcb_change_keyboard_mapping_checked(m_c, 1, static_cast<xcb_keycode_t>(b.key), m_perKeyCode,
+                                                               row.data()));
+        }
+        m_borrowed.clear();
     }
 
     xcb_connection_t* m_c;  // the desktop connection, guarded by m_lock
@@ -997,6 +1077,19 @@ private:
     bool m_keyboardReady = false;
     bool m_xtest = false;
     std::map<unsigned, xkb_keycode_t> m_pressedKeys;  // virtual key -> key code it went down on
+
+    // Key codes lent to characters the map lacks, and the thread that
+    // empties them again.
+    struct Borrowed {
+        xkb_keycode_t key;
+        xkb_keysym_t sym;
+        std::chrono::steady_clock::time_point used;
+    };
+    std::vector<Borrowed> m_borrowed;
+    std::uint8_t m_perKeyCode = 1;
+    std::thread m_restorer;
+    std::condition_variable_any m_restorerWake;
+    bool m_restorerStop = false;
 
     std::mutex m_control;  // start and stop
     std::thread m_thread;

@@ -182,9 +182,10 @@ protected:
     }
 
     // Starts the recorder and brings its window to the front.
-    platform::WindowHandle openRecorder() {
+    platform::WindowHandle openRecorder(int delayMs = 0) {
         recorder = fork();
         if (recorder == 0) {
+            if (delayMs != 0) setenv("KH_RECORDER_DELAY_MS", std::to_string(delayMs).c_str(), 1);
             execl(KH_X11_RECORDER, KH_X11_RECORDER, kTitle, output.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -270,6 +271,17 @@ TEST_F(X11Desktop, TypesEveryCharacterExactlyWhateverTheLayoutHasForIt) {
         EXPECT_EQ(other.keysDown(), std::vector<int>()) << "keys left down after " << t.text;
         EXPECT_TRUE(waitFor([&] { return other.keyboardMap() == map; })) << "map not restored after " << t.text;
     }
+}
+
+TEST_F(X11Desktop, ASlowProgramStillGetsTheCharactersOfBorrowedKeyCodes) {
+    // It handles each event 60 ms late, so it reads the map of the first
+    // borrowed key code well after that character was typed.
+    ASSERT_NE(openRecorder(60), nullptr);
+    OtherClient other;
+    const std::vector<xcb_keysym_t> map = other.keyboardMap();
+    const std::string text = "€Жé€";
+    EXPECT_EQ(typeAndRead(text, text), text);
+    EXPECT_TRUE(waitFor([&] { return other.keyboardMap() == map; }));
 }
 
 TEST_F(X11Desktop, CapsLockDoesNotChangeTheTypedCaseAndStaysOn) {

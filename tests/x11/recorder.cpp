@@ -3,12 +3,17 @@
 // its key presses give to a file, as a common Xlib program reads them
 // (XLookupString, with the keyboard map re-read on every MappingNotify).
 // Keys without a character are written as <keysym name>; modifier keys are
-// not written. Usage: recorder TITLE OUTPUT-FILE
+// not written. With KH_RECORDER_DELAY_MS set it is slow: it handles each key
+// press and map change that many milliseconds late, as a busy program would.
+// Usage: recorder TITLE OUTPUT-FILE
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
 #include <cstring>
 #include <string>
 
@@ -43,10 +48,13 @@ int main(int argc, char** argv) {
     XSelectInput(display, window, KeyPressMask | StructureNotifyMask | FocusChangeMask);
     XMapWindow(display, window);
     XFlush(display);
+    const char* delayText = std::getenv("KH_RECORDER_DELAY_MS");
+    const auto delay = std::chrono::milliseconds(delayText != nullptr ? std::atoi(delayText) : 0);
 
     for (;;) {
         XEvent event;
         XNextEvent(display, &event);
+        if (event.type == MappingNotify || event.type == KeyPress) std::this_thread::sleep_for(delay);
         if (event.type == MappingNotify) {
             XRefreshKeyboardMapping(&event.xmapping);
             continue;
