@@ -610,6 +610,9 @@ private:
                 // server has sent up to now is read and thrown away.
                 Reply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
                 while (xcb_generic_event_t* event = xcb_poll_for_event(c)) std::free(event);
+                // Replies read events into the connection's queue, where
+                // poll() does not see them: the wait only follows a drain.
+                continue;
             }
             if (xcb_connection_has_error(c)) {
                 KH_LOG(eError, "Hot key: the connection to the X server broke");

@@ -99,6 +99,15 @@ public:
         return found;
     }
 
+    // The first child of a window.
+    xcb_window_t firstChild(xcb_window_t window) {
+        xcb_query_tree_reply_t* r = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr);
+        xcb_window_t child = XCB_WINDOW_NONE;
+        if (r != nullptr && xcb_query_tree_children_length(r) > 0) child = xcb_query_tree_children(r)[0];
+        std::free(r);
+        return child;
+    }
+
     // Whether a window manager announces _NET_ACTIVE_WINDOW on the root.
     bool managerAnnouncesActiveWindow() {
         xcb_intern_atom_reply_t* supported =
@@ -370,6 +379,24 @@ TEST_F(X11Desktop, ForegroundWindowAndItsUtf8Title) {
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(desktop->foregroundWindow(), window);
     EXPECT_EQ(desktop->windowTitle(window, 256), kTitle);
+    // The focus in a child window of it (a text field): still that window,
+    // from the window manager or, without one, climbed to from the focus.
+    {
+        OtherClient other;
+        const auto top = static_cast<xcb_window_t>(reinterpret_cast<std::uintptr_t>(window));
+        const xcb_window_t field = other.firstChild(top);
+        ASSERT_NE(field, static_cast<xcb_window_t>(XCB_WINDOW_NONE));
+        xcb_generic_error_t* error = xcb_request_check(
+            other.c, xcb_set_input_focus_checked(other.c, XCB_INPUT_FOCUS_PARENT, field, XCB_CURRENT_TIME));
+        EXPECT_EQ(error, nullptr);
+        std::free(error);
+        xcb_get_input_focus_reply_t* focus = xcb_get_input_focus_reply(other.c, xcb_get_input_focus(other.c), nullptr);
+        ASSERT_NE(focus, nullptr);
+        EXPECT_EQ(focus->focus, field);
+        std::free(focus);
+        EXPECT_EQ(desktop->foregroundWindow(), window);
+        EXPECT_EQ(typeAndRead("in the field", "in the field"), "in the field");
+    }
     // Cut to the bytes given, never inside a character: "–" takes bytes
     // 11 to 13.
     EXPECT_EQ(desktop->windowTitle(window, 14), "Bank Login ");

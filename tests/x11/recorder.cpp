@@ -5,6 +5,7 @@
 // Keys without a character are written as <keysym name>; modifier keys are
 // not written. With KH_RECORDER_DELAY_MS set it is slow: it handles each key
 // press and map change that many milliseconds late, as a busy program would.
+// The window has one child window (a field).
 // Usage: recorder TITLE OUTPUT-FILE
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -46,6 +47,12 @@ int main(int argc, char** argv) {
     wmHints.input = True;
     XSetWMHints(display, window, &wmHints);
     XSelectInput(display, window, KeyPressMask | StructureNotifyMask | FocusChangeMask);
+    // A child window, as a program's text field would be, that the focus
+    // may be given to.
+    Window field = XCreateSimpleWindow(display, window, 20, 20, 200, 40, 1, BlackPixel(display, screen),
+                                       WhitePixel(display, screen));
+    XSelectInput(display, field, KeyPressMask);
+    XMapWindow(display, field);
     XMapWindow(display, window);
     XFlush(display);
     const char* delayText = std::getenv("KH_RECORDER_DELAY_MS");
