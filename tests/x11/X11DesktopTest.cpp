@@ -276,7 +276,12 @@ TEST_F(X11Desktop, TypesEveryCharacterExactlyWhateverTheLayoutHasForIt) {
     for (const Typed& t : table) {
         setLayout(t.layout);
         const std::vector<xcb_keysym_t> map = other.keyboardMap();
+        const auto before = std::chrono::steady_clock::now();
         EXPECT_EQ(typeAndRead(t.text, t.text), t.text) << "layout " << t.layout;
+        std::printf("%s: %zu bytes typed and received in %lld ms\n", t.layout.c_str(), t.text.size(),
+                    static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               std::chrono::steady_clock::now() - before)
+                                               .count()));
         EXPECT_EQ(other.keysDown(), std::vector<int>()) << "keys left down after " << t.text;
         EXPECT_TRUE(waitFor([&] { return other.keyboardMap() == map; })) << "map not restored after " << t.text;
     }
