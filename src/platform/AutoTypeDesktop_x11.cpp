@@ -331,23 +331,8 @@ public:
         std::lock_guard<std::mutex> control(m_control);
         if (m_thread.joinable()) return 0;
 
-        // The key codes and modifier bits of the combination, from the map
-        // as it is now.
-        std::vector<xkb_keycode_t> keys;
-        std::uint16_t mods = 0, numLock = 0;
-        {
-            std::lock_guard<std::recursive_mutex> guard(m_lock);
-            xcb_xkb_get_state_reply_t server{};
-            if (!m_keyboardReady || !m_keyboard.fresh() || !m_keyboard.state(server)) return 4;
-            const std::vector<std::uint32_t> syms = keysymsForVirtualKey(key);
-            if (!syms.empty()) keys = m_keyboard.keysOnFirstLevel(server, syms[0]);
-            if (modifiers & kHotKeyShift) mods |= kShiftMask;
-            if (modifiers & kHotKeyControl) mods |= kControlMask;
-            if (modifiers & kHotKeyAlt) mods |= modifierOf(server, {XKB_KEY_Alt_L, XKB_KEY_Alt_R, XKB_KEY_Meta_L},
-                                                          XCB_MOD_MASK_1);
-            numLock = lockOf(server, XKB_KEY_Num_Lock, XCB_MOD_MASK_2);
-        }
-        if (keys.empty()) {
+        const Grab grab = grabFor(modifiers, key);
+        if (grab.keys.empty()) {
             KH_LOG(eWarning, "Hot key: no key on this keyboard for virtual-key code 0x%02X", key);
             return 4;
         }
@@ -362,24 +347,7 @@ public:
         for (int i = 0; i < screenNumber && it.rem > 0; ++i) xcb_screen_next(&it);
         const xcb_window_t root = it.data->root;
 
-        // The combination with and without Num Lock and Caps Lock locked.
-        std::vector<std::uint16_t> variants = {mods, static_cast<std::uint16_t>(mods | kLockMask)};
-        if (numLock != 0 && numLock != kLockMask) {
-            variants.push_back(static_cast<std::uint16_t>(mods | numLock));
-            variants.push_back(static_cast<std::uint16_t>(mods | numLock | kLockMask));
-        }
-        std::vector<xcb_void_cookie_t> cookies;
-        for (xkb_keycode_t kc : keys)
-            for (std::uint16_t m : variants)
-                cookies.push_back(xcb_grab_key_checked(c, 1, root, m, static_cast<xcb_keycode_t>(kc),
-                                                       XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-        bool refused = false;
-        int errorCode = 0;
-        for (xcb_void_cookie_t cookie : cookies)
-            if (!succeeded(c, cookie, &errorCode)) refused = true;
-        if (refused) {
-            KH_LOG(eWarning, "Hot key: the X server refused the grab (error %d); another program holds the combination",
-                   errorCode);
+        if (!takeGrab(c, root, grab)) {
             xcb_disconnect(c);  // gives back whatever was grabbed
             return 4;
         }
@@ -394,8 +362,8 @@ public:
         m_wakeWrite = pipeFds[1];
         m_exitCode = 0;
         try {
-            m_thread = std::thread([this, c, root, keys, variants, onPress = std::move(onPress)] {
-                m_exitCode = hotKeyLoop(c, root, keys, variants, onPress);
+            m_thread = std::thread([this, c, root, grab, modifiers, key, onPress = std::move(onPress)] {
+                m_exitCode = hotKeyLoop(c, root, grab, modifiers, key, onPress);
             });
         } catch (const std::system_error&) {
             closeHotKeyResources();
@@ -581,8 +549,60 @@ public:
 
 private:
     // ---- Hot-key thread -----------------------------------------------
-    int hotKeyLoop(xcb_connection_t* c, xcb_window_t root, const std::vector<xkb_keycode_t>& keys,
-                   const std::vector<std::uint16_t>& variants, const std::function<void()>& onPress) {
+    // The key codes of the combination, and its modifier masks with and
+    // without Num Lock and Caps Lock locked, from the map as it is now.
+    struct Grab {
+        std::vector<xkb_keycode_t> keys;
+        std::vector<std::uint16_t> variants;
+        bool operator==(const Grab& o) const { return keys == o.keys && variants == o.variants; }
+    };
+
+    Grab grabFor(unsigned modifiers, unsigned key) {
+        Grab grab;
+        std::lock_guard<std::recursive_mutex> guard(m_lock);
+        xcb_xkb_get_state_reply_t server{};
+        if (!m_keyboardReady || !m_keyboard.fresh() || !m_keyboard.state(server)) return grab;
+        const std::vector<std::uint32_t> syms = keysymsForVirtualKey(key);
+        if (!syms.empty()) grab.keys = m_keyboard.keysOnFirstLevel(server, syms[0]);
+        std::uint16_t mods = 0;
+        if (modifiers & kHotKeyShift) mods |= kShiftMask;
+        if (modifiers & kHotKeyControl) mods |= kControlMask;
+        if (modifiers & kHotKeyAlt)
+            mods |= modifierOf(server, {XKB_KEY_Alt_L, XKB_KEY_Alt_R, XKB_KEY_Meta_L}, XCB_MOD_MASK_1);
+        const std::uint16_t numLock = lockOf(server, XKB_KEY_Num_Lock, XCB_MOD_MASK_2);
+        grab.variants = {mods, static_cast<std::uint16_t>(mods | kLockMask)};
+        if (numLock != 0 && numLock != kLockMask) {
+            grab.variants.push_back(static_cast<std::uint16_t>(mods | numLock));
+            grab.variants.push_back(static_cast<std::uint16_t>(mods | numLock | kLockMask));
+        }
+        return grab;
+    }
+
+    // Grabs every key code with every mask; false when the server refused
+    // one (what was taken stays taken: the caller lets it go).
+    static bool takeGrab(xcb_connection_t* c, xcb_window_t root, const Grab& grab) {
+        std::vector<xcb_void_cookie_t> cookies;
+        for (xkb_keycode_t kc : grab.keys)
+            for (std::uint16_t m : grab.variants)
+                cookies.push_back(xcb_grab_key_checked(c, 1, root, m, static_cast<xcb_keycode_t>(kc),
+                                                       XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        bool refused = false;
+        int errorCode = 0;
+        for (xcb_void_cookie_t cookie : cookies)
+            if (!succeeded(c, cookie, &errorCode)) refused = true;
+        if (refused)
+            KH_LOG(eWarning, "Hot key: the X server refused the grab (error %d); another program holds the combination",
+                   errorCode);
+        return !refused;
+    }
+
+    static void dropGrab(xcb_connection_t* c, xcb_window_t root, const Grab& grab) {
+        for (xkb_keycode_t kc : grab.keys)
+            for (std::uint16_t m : grab.variants) xcb_ungrab_key(c, static_cast<xcb_keycode_t>(kc), root, m);
+    }
+
+    int hotKeyLoop(xcb_connection_t* c, xcb_window_t root, Grab grab, unsigned modifiers, unsigned key,
+                   const std::function<void()>& onPress) {
         int code = 0;
         pollfd fds[2];
         fds[0].fd = xcb_get_file_descriptor(c);
@@ -592,13 +612,29 @@ private:
         auto isOurPress = [&](const xcb_generic_event_t* event) {
             if ((event->response_type & 0x7F) != XCB_KEY_PRESS) return false;
             const auto* press = reinterpret_cast<const xcb_key_press_event_t*>(event);
-            return std::find(keys.begin(), keys.end(), press->detail) != keys.end();
+            return std::find(grab.keys.begin(), grab.keys.end(), press->detail) != grab.keys.end();
         };
+        bool mapChanged = false;
         for (;;) {
             bool pressed = false;
             while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
                 if (isOurPress(event)) pressed = true;
+                if ((event->response_type & 0x7F) == XCB_MAPPING_NOTIFY &&
+                    reinterpret_cast<xcb_mapping_notify_event_t*>(event)->request != XCB_MAPPING_POINTER)
+                    mapChanged = true;
                 std::free(event);
+            }
+            if (mapChanged) {
+                // Another layout may put the key elsewhere: the grab follows
+                // it, as the combination names a key by what it gives.
+                const Grab now = grabFor(modifiers, key);
+                mapChanged = false;
+                if (!now.keys.empty() && !(now == grab)) {
+                    dropGrab(c, root, grab);
+                    if (!takeGrab(c, root, now)) KH_LOG(eWarning, "Hot key: lost with the new keyboard map");
+                    grab = now;
+                }
+                continue;  // the checks read events into the queue
             }
             if (pressed) {
                 try {
@@ -609,7 +645,10 @@ private:
                 // Presses that came while it ran are dropped: everything the
                 // server has sent up to now is read and thrown away.
                 Reply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-                while (xcb_generic_event_t* event = xcb_poll_for_event(c)) std::free(event);
+                while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+                    if ((event->response_type & 0x7F) == XCB_MAPPING_NOTIFY) mapChanged = true;
+                    std::free(event);
+                }
                 // Replies read events into the connection's queue, where
                 // poll() does not see them: the wait only follows a drain.
                 continue;
@@ -633,8 +672,7 @@ private:
             }
         }
         if (!xcb_connection_has_error(c)) {
-            for (xkb_keycode_t kc : keys)
-                for (std::uint16_t m : variants) xcb_ungrab_key(c, static_cast<xcb_keycode_t>(kc), root, m);
+            dropGrab(c, root, grab);
             Reply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
         }
         return code;

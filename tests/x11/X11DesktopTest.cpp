@@ -494,6 +494,21 @@ TEST_F(X11Desktop, HotKeyRunsOnPressOnceForEachPressWhateverTheLocks) {
     EXPECT_EQ(presses, expected);
 }
 
+TEST_F(X11Desktop, HotKeyFollowsItsKeyToAnotherLayout) {
+    std::atomic<int> presses{0};
+    ASSERT_EQ(desktop->startHotKey(platform::kHotKeyControl | platform::kHotKeyShift, 'Q', [&] { ++presses; }), 0);
+    // On the French layout Q lies where A lies on the us one.
+    setLayout("fr");
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(run("xdotool key ctrl+shift+q"), 0);
+    EXPECT_TRUE(waitFor([&] { return presses == 1; }));
+    setLayout("us");
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(run("xdotool key ctrl+shift+q"), 0);
+    EXPECT_TRUE(waitFor([&] { return presses == 2; }));
+    EXPECT_EQ(desktop->stopHotKey(), 0);
+}
+
 TEST_F(X11Desktop, PressesWhileOnPressRunsAreDropped) {
     std::mutex lock;
     std::condition_variable changed;
