@@ -1,5 +1,5 @@
-// Auto-type's desktop on Linux: X11 when the build has it
-// (platform/AutoTypeDesktop_x11.h) and an X display is there; otherwise a
+// Auto-type's desktop on Linux: X11 (platform/AutoTypeDesktop_x11.h) when an
+// X display is there; otherwise a
 // desktop without a global hot key. That one registers nothing (the start
 // code is 5: there is no connection to a desktop), finds no window and
 // types nothing: a character is no character to it, so a sequence stops at
@@ -13,10 +13,7 @@
 #include <mutex>
 
 #include "platform/AutoTypeDesktop.h"
-#if __has_include("platform/AutoTypeDesktop_x11.h")
 #include "platform/AutoTypeDesktop_x11.h"
-#define KEYHOLD_X11_DESKTOP 1
-#endif
 
 namespace platform {
 namespace {
@@ -81,9 +78,7 @@ public:
 private:
     AutoTypeDesktop& chosen() {
         std::call_once(m_choice, [this] {
-#if defined(KEYHOLD_X11_DESKTOP)
             m_x11 = makeX11AutoTypeDesktop();
-#endif
         });
         if (m_x11) return *m_x11;
         return m_none;
