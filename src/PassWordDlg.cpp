@@ -100,5 +100,5 @@ void CPassWordDlg::onOk(IDialogControls& controls) {
             return;
         }
     }
-    platform::messageBoxes().show(kNotEqual, "Keyhold", platform::MessageButtons::Ok);
+    platform::messageBoxes().show(kNotEqual, "Keyhold", platform::MessageButtons::Ok, platform::MessageIcon::Error);
 }
