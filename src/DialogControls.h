@@ -32,6 +32,9 @@ struct tControlTemplate {
     std::string label;
     bool sorted = false;  // lists that keep their items in order themselves
     bool multiLine = false;  // edits of several lines (Enter makes a new line)
+    // The tool tip the dialog gives the control when it opens, for hosts
+    // whose forms take their hints once, before the dialog opens.
+    std::string toolTip = std::string();
 };
 
 struct tDialogTemplate {

@@ -101,7 +101,9 @@ inline tControlTemplate label(const char* text, int y, int cx = 56) {
 
 inline void appendInsertButtons(std::vector<tControlTemplate>& controls) {
     for (const tInsertButton& b : insertButtons()) {
-        controls.push_back({b.id, eControlKind::Button, b.caption, b.x, b.y, 11, 14, true, true, ""});
+        tControlTemplate button{b.id, eControlKind::Button, b.caption, b.x, b.y, 11, 14, true, true, ""};
+        button.toolTip = b.toolTip;
+        controls.push_back(button);
     }
 }
 

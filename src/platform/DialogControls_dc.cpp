@@ -321,8 +321,7 @@ void DcDialogControls::updateNotes(const Control& c) {
     sendText(c.notesName, DM_SETTEXT, valid ? c.toolTips[static_cast<std::size_t>(index)] : std::string());
 }
 
-// DC 1.0.10 has no message for hints: the tool tips of buttons and fields
-// are not shown.
+// DC 1.0.10 has no message for hints: the form got them from the template.
 void DcDialogControls::setToolTip(int id, const std::string&) { at(id); }
 
 void DcDialogControls::setSecureMode(int id, bool on) {

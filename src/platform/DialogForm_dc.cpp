@@ -157,6 +157,10 @@ std::string formText(const tDialogTemplate& t, const std::string& caption, long 
         writeBounds(w, p);
         if (!visible) w.prop("Visible", "False");
         if (!c.enabled) w.prop("Enabled", "False");
+        if (!c.toolTip.empty()) {
+            w.prop("Hint", lfmString(c.toolTip));
+            w.prop("ShowHint", "True");
+        }
     };
     for (std::size_t i = 0; i < t.controls.size(); ++i) {
         const tControlTemplate& c = t.controls[i];

@@ -7,6 +7,9 @@
 // ListBoxDblClick, OnSelectionChange = ListBoxSelectionChange, OnShow =
 // DialogBoxShow). The tab order is the template's order, as on Windows.
 //
+// Tool tips are the controls' hints, from the template: DC 1.0.10 has no
+// message that sets a hint once the form is shown.
+//
 // Where DC's dialogs lack what a Windows control does:
 // - a secure edit is two edits in one place: a masked one (PasswordChar '*')
 //   named after the control, and a plain one named with "Plain" after it;

@@ -116,12 +116,41 @@ TEST(DcFormTest, EveryFormParsesAndHoldsEveryControlOfItsTemplate) {
                     EXPECT_NE(form.find(platform::dcform::notesName(name)), nullptr);
                     break;
             }
+            if (!c.toolTip.empty()) {
+                EXPECT_EQ(got->prop("ShowHint"), "True");
+                EXPECT_NE(got->prop("Hint"), "");
+            }
             if (c.kind != eControlKind::Static) tabOrders.push_back(got->tabOrder);
         }
         // The tab order is the template's (the Windows resource's) order.
         EXPECT_TRUE(std::is_sorted(tabOrders.begin(), tabOrders.end()));
         EXPECT_EQ(std::set<int>(tabOrders.begin(), tabOrders.end()).size(), tabOrders.size());
     }
+}
+
+TEST(DcFormTest, TheToolTipsTheDialogsGiveAreTheFormsHints) {
+    // The insert buttons' tool tips, as the entry dialogs attach them.
+    std::map<int, std::string> inserts;
+    for (const tControlTemplate& c : CNewEntryDlg::resourceTemplate().controls) {
+        if (c.kind == eControlKind::Button && c.text.size() == 1) inserts[c.id] = c.toolTip;
+    }
+    EXPECT_EQ(inserts.size(), 9u);
+    EXPECT_EQ(inserts[IDC_INSERT_LAST_WINDOW], "Last window found (via hot key)");
+    EXPECT_EQ(inserts[IDC_INSERT_AUTOTYPE], "AutopType");
+    for (const tDialogTemplate* t : {&CNewEntryDlg::resourceTemplate(), &CEntryDataDlg::resourceTemplate(),
+                                     &CPassWordDlg::resourceTemplate()}) {
+        Form form;
+        std::string why;
+        ASSERT_TRUE(dcmodel::parse(platform::dcform::formText(*t, t->title, 1, true), form, why)) << why;
+        for (std::size_t i = 0; i < t->controls.size(); ++i) {
+            const tControlTemplate& c = t->controls[i];
+            if (c.toolTip.empty()) continue;
+            EXPECT_EQ(form.at(controlName(*t, i)).prop("Hint"), platform::dcform::lfmString(c.toolTip));
+        }
+    }
+    const tControlTemplate* second = CPassWordDlg::resourceTemplate().find(IDC_PASSWORD_SECOND);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->toolTip, "Both passwords must match.");
 }
 
 TEST(DcFormTest, TextsWithQuotesLineEndsAndNonAsciiSurviveTheLfmString) {
