@@ -58,8 +58,7 @@ struct tWiped {
 
 }  // namespace
 
-DcDialogControls::DcDialogControls(CDialogLogic& logic, tDlgProc send, bool listNotes)
-    : m_logic(logic), m_send(send) {
+DcDialogControls::DcDialogControls(CDialogLogic& logic, tDlgProc send, bool listNotes) : m_logic(logic), m_send(send) {
     const tDialogTemplate& t = logic.dialogTemplate();
     const dcform::tFormLayout layout = dcform::layout(t, listNotes);
     for (std::size_t i = 0; i < t.controls.size(); ++i) {
@@ -160,7 +159,8 @@ std::string DcDialogControls::text(int id) {
             return shown;
         }
         case eControlKind::ComboBox:
-        case eControlKind::ListBox: return selectedItem(id);
+        case eControlKind::ListBox:
+            return selectedItem(id);
         case eControlKind::Edit:
             if (c.tpl.multiLine) {
                 std::string lines = getText(c.name);
@@ -168,7 +168,8 @@ std::string DcDialogControls::text(int id) {
                 return fromHostLines(lines);
             }
             return getText(c.name);
-        default: return getText(c.name);
+        default:
+            return getText(c.name);
     }
 }
 
@@ -180,7 +181,9 @@ void DcDialogControls::setText(int id, const std::string& text) {
             sendText(c.secureMode ? c.plainName : c.name, DM_SETTEXT, "");
             break;
         case eControlKind::ComboBox:
-        case eControlKind::ListBox: selectItem(id, text); break;
+        case eControlKind::ListBox:
+            selectItem(id, text);
+            break;
         case eControlKind::Edit:
             if (c.tpl.multiLine) {
                 std::string lines = toHostLines(text);
@@ -190,7 +193,9 @@ void DcDialogControls::setText(int id, const std::string& text) {
             }
             sendText(c.name, DM_SETTEXT, text);
             break;
-        default: sendText(c.name, DM_SETTEXT, text); break;
+        default:
+            sendText(c.name, DM_SETTEXT, text);
+            break;
     }
 }
 
@@ -255,9 +260,7 @@ void DcDialogControls::insertAtCaret(int id, const std::string& text) {
     setText(id, joined);
 }
 
-void DcDialogControls::setListItems(int id, const std::vector<std::string>& items) {
-    fillList(at(id), items, nullptr);
-}
+void DcDialogControls::setListItems(int id, const std::vector<std::string>& items) { fillList(at(id), items, nullptr); }
 
 void DcDialogControls::setListItems(int id, const std::vector<std::string>& items,
                                     const std::vector<std::string>& toolTips) {

@@ -58,8 +58,7 @@ public:
     void setReadOnly(int id, bool on) override;
     void insertAtCaret(int id, const std::string& text) override;
     void setListItems(int id, const std::vector<std::string>& items) override;
-    void setListItems(int id, const std::vector<std::string>& items,
-                      const std::vector<std::string>& toolTips) override;
+    void setListItems(int id, const std::vector<std::string>& items, const std::vector<std::string>& toolTips) override;
     bool selectItem(int id, const std::string& text) override;
     void selectIndex(int id, int index) override;
     std::string selectedItem(int id) override;

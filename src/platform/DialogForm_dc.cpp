@@ -18,13 +18,19 @@ constexpr int kGap = 3;
 
 const char* kindPrefix(eControlKind kind) {
     switch (kind) {
-        case eControlKind::Static: return "Label";
+        case eControlKind::Static:
+            return "Label";
         case eControlKind::Edit:
-        case eControlKind::SecureEdit: return "Edit";
-        case eControlKind::Button: return "Button";
-        case eControlKind::ListBox: return "List";
-        case eControlKind::ComboBox: return "Combo";
-        case eControlKind::CheckBox: return "Check";
+        case eControlKind::SecureEdit:
+            return "Edit";
+        case eControlKind::Button:
+            return "Button";
+        case eControlKind::ListBox:
+            return "List";
+        case eControlKind::ComboBox:
+            return "Combo";
+        case eControlKind::CheckBox:
+            return "Check";
     }
     return "Control";
 }

@@ -50,7 +50,7 @@ struct tFormLayout {
     std::vector<tPlace> places;  // one for each control of the template
     bool hasNotes = false;       // a list with notes: the notes box's place
     tPlace notes{};
-    std::size_t notesList = 0;   // index of that list
+    std::size_t notesList = 0;  // index of that list
 };
 tFormLayout layout(const tDialogTemplate& t, bool listNotes);
 

@@ -2,12 +2,11 @@
 // shows them with its MessageBox, with the buttons and icon asked for; other
 // hosts get a request: RT_MsgOK or RT_MsgYesNo, titled with the caption, with
 // the message as its text.
-#include "platform/MessageBoxes.h"
-
 #include <mutex>
 
 #include "WfxApi.h"
 #include "platform/HostExtension.h"
+#include "platform/MessageBoxes.h"
 
 namespace platform {
 namespace {
@@ -18,10 +17,14 @@ MessageAnswer inHost(dcext::tMessageBoxProc messageBox, const std::string& text,
     if (icon == MessageIcon::Error) flags |= dcext::MB_ICONERROR;
     const int answer = messageBox(const_cast<char*>(text.c_str()), const_cast<char*>(caption.c_str()), flags);
     switch (answer) {
-        case dcext::ID_OK: return MessageAnswer::Ok;
-        case dcext::ID_YES: return MessageAnswer::Yes;
-        case dcext::ID_NO: return MessageAnswer::No;
-        default: return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
+        case dcext::ID_OK:
+            return MessageAnswer::Ok;
+        case dcext::ID_YES:
+            return MessageAnswer::Yes;
+        case dcext::ID_NO:
+            return MessageAnswer::No;
+        default:
+            return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
     }
 }
 

@@ -98,8 +98,8 @@ const std::vector<tHandler>& handlers() {
 }
 
 const std::set<std::string>& knownClasses() {
-    static const std::set<std::string> c{"TEdit", "TMemo", "TLabel", "TButton", "TBitBtn", "TCheckBox",
-                                         "TComboBox", "TListBox"};
+    static const std::set<std::string> c{"TEdit",   "TMemo",     "TLabel",    "TButton",
+                                         "TBitBtn", "TCheckBox", "TComboBox", "TListBox"};
     return c;
 }
 
@@ -113,8 +113,10 @@ bool isFormMessage(std::intptr_t msg) {
         case DM_SHOWDIALOG:
         case DM_REDRAW:
         case DM_KEYDOWN:
-        case DM_KEYUP: return true;
-        default: return false;
+        case DM_KEYUP:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -202,7 +204,8 @@ bool parse(const std::string& lfm, Form& form, std::string& why) {
             for (const tHandler& h : handlers()) {
                 if (p.second == h.name) ok = p.first == h.event && h.classes.count(c.cls) != 0;
             }
-            if (!ok) return why = c.name + ": " + p.first + " = " + p.second + " is no handler DC has for a " + c.cls, false;
+            if (!ok)
+                return why = c.name + ": " + p.first + " = " + p.second + " is no handler DC has for a " + c.cls, false;
         }
         std::string text;
         const char* textProp = c.cls == "TEdit" || c.cls == "TMemo" ? "Text" : "Caption";
@@ -337,7 +340,8 @@ std::intptr_t Form::send(const std::string& itemName, std::intptr_t msg, std::in
             if (wParam != -1) c->visible = wParam != 0;
             return was;
         }
-        case DM_GETDLGDATA: return tag;
+        case DM_GETDLGDATA:
+            return tag;
         case DM_SETDLGDATA: {
             const long was = tag;
             tag = static_cast<long>(wParam);
@@ -372,10 +376,12 @@ std::intptr_t Form::send(const std::string& itemName, std::intptr_t msg, std::in
             const std::string text = wText != nullptr ? wText : "";
             const bool changed = c->text != text;
             c->text = text;
-            if (changed && c->cls == "TEdit") fire(*c, "OnChange", DN_CHANGE, reinterpret_cast<std::intptr_t>(c->text.c_str()));
+            if (changed && c->cls == "TEdit")
+                fire(*c, "OnChange", DN_CHANGE, reinterpret_cast<std::intptr_t>(c->text.c_str()));
             return 0;
         }
-        case DM_GETCHECK: return c->cls == "TCheckBox" && c->checked ? 1 : 0;
+        case DM_GETCHECK:
+            return c->cls == "TCheckBox" && c->checked ? 1 : 0;
         case DM_SETCHECK: {
             if (c->cls != "TCheckBox") return 0;
             const std::intptr_t was = c->checked ? 1 : 0;
@@ -398,18 +404,20 @@ std::intptr_t Form::send(const std::string& itemName, std::intptr_t msg, std::in
                 return 0;
             }
             c->items.erase(c->items.begin() + wParam);
-            if (c->itemIndex == wParam) c->itemIndex = -1;
-            else if (c->itemIndex > wParam) --c->itemIndex;
+            if (c->itemIndex == wParam)
+                c->itemIndex = -1;
+            else if (c->itemIndex > wParam)
+                --c->itemIndex;
             return 0;
         }
-        case DM_LISTGETCOUNT: return static_cast<std::intptr_t>(c->items.size());
+        case DM_LISTGETCOUNT:
+            return static_cast<std::intptr_t>(c->items.size());
         case DM_LISTGETITEMINDEX:
             return c->cls == "TListBox" || c->cls == "TComboBox" ? c->itemIndex : -1;
         case DM_LISTSETITEMINDEX: {
             if (c->cls != "TListBox" && c->cls != "TComboBox") return 0;
-            const int index = wParam >= -1 && wParam < static_cast<std::intptr_t>(c->items.size())
-                                  ? static_cast<int>(wParam)
-                                  : -1;
+            const int index =
+                wParam >= -1 && wParam < static_cast<std::intptr_t>(c->items.size()) ? static_cast<int>(wParam) : -1;
             if (wParam < -1 || wParam >= static_cast<std::intptr_t>(c->items.size()))
                 ADD_FAILURE() << "list index " << wParam << " out of bounds";
             const bool changed = index != c->itemIndex;
@@ -433,7 +441,8 @@ std::intptr_t Form::send(const std::string& itemName, std::intptr_t msg, std::in
             if (!c->visible) return 0;
             if (!c->enabled) ADD_FAILURE() << "focus to the disabled " << c->name << " (LCL raises)";
             return 0;
-        default: return 0;
+        default:
+            return 0;
     }
 }
 

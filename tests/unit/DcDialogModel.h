@@ -27,9 +27,9 @@ namespace dcmodel {
 
 struct Component {
     std::string name;
-    std::string cls;  // TEdit, TMemo, TLabel, TButton, TCheckBox, TComboBox, TListBox
+    std::string cls;                           // TEdit, TMemo, TLabel, TButton, TCheckBox, TComboBox, TListBox
     std::map<std::string, std::string> props;  // as written in the LFM
-    std::string text;  // Text of edits and memos, Caption of the others
+    std::string text;                          // Text of edits and memos, Caption of the others
     bool visible = true;
     bool enabled = true;
     bool checked = false;
@@ -92,8 +92,8 @@ public:
         long flags;
     };
     std::vector<Box> boxes;
-    std::deque<int> boxAnswers;  // ID_OK when empty
-    int inputBoxes = 0;          // calls of InputBox: there must be none
+    std::deque<int> boxAnswers;           // ID_OK when empty
+    int inputBoxes = 0;                   // calls of InputBox: there must be none
     std::vector<std::intptr_t> messages;  // every message sent
 
     Host();

@@ -137,8 +137,8 @@ TEST(DcFormTest, TheToolTipsTheDialogsGiveAreTheFormsHints) {
     EXPECT_EQ(inserts.size(), 9u);
     EXPECT_EQ(inserts[IDC_INSERT_LAST_WINDOW], "Last window found (via hot key)");
     EXPECT_EQ(inserts[IDC_INSERT_AUTOTYPE], "AutopType");
-    for (const tDialogTemplate* t : {&CNewEntryDlg::resourceTemplate(), &CEntryDataDlg::resourceTemplate(),
-                                     &CPassWordDlg::resourceTemplate()}) {
+    for (const tDialogTemplate* t :
+         {&CNewEntryDlg::resourceTemplate(), &CEntryDataDlg::resourceTemplate(), &CPassWordDlg::resourceTemplate()}) {
         Form form;
         std::string why;
         ASSERT_TRUE(dcmodel::parse(platform::dcform::formText(*t, t->title, 1, true), form, why)) << why;
@@ -154,7 +154,9 @@ TEST(DcFormTest, TheToolTipsTheDialogsGiveAreTheFormsHints) {
 }
 
 TEST(DcFormTest, TextsWithQuotesLineEndsAndNonAsciiSurviveTheLfmString) {
-    for (const std::string& text : {std::string("it's"), std::string("a\nb\r\n"), std::string("Gr\xC3\xBC\xC3\x9F" "e"),
+    for (const std::string& text : {std::string("it's"), std::string("a\nb\r\n"),
+                                    std::string("Gr\xC3\xBC\xC3\x9F"
+                                                "e"),
                                     std::string(""), std::string("\xE2\x82\xAC 5"), std::string("''")}) {
         std::string back;
         tDialogTemplate t{1, text, 100, 50, {{kDialogOk, eControlKind::Button, text, 1, 1, 20, 10, true, true, ""}}};
@@ -215,18 +217,18 @@ protected:
         // request callback unused.
         platform::services().dialogs = platform::nativeServices().dialogs;
         platform::services().messageBoxes = platform::nativeServices().messageBoxes;
-        platform::services().dialogs->setHostRequest([](int, const std::string& title, const std::string& text,
-                                                        std::string&) {
-            ADD_FAILURE() << "request callback: " << title << " / " << text;
-            return false;
-        });
-        platform::services().messageBoxes->setHostRequest(platform::services().dialogs == nullptr
-                                                              ? platform::HostRequest()
-                                                              : [](int, const std::string& title,
-                                                                   const std::string& text, std::string&) {
-                                                                    ADD_FAILURE() << "request: " << title << text;
-                                                                    return false;
-                                                                });
+        platform::services().dialogs->setHostRequest(
+            [](int, const std::string& title, const std::string& text, std::string&) {
+                ADD_FAILURE() << "request callback: " << title << " / " << text;
+                return false;
+            });
+        platform::services().messageBoxes->setHostRequest(
+            platform::services().dialogs == nullptr
+                ? platform::HostRequest()
+                : [](int, const std::string& title, const std::string& text, std::string&) {
+                      ADD_FAILURE() << "request: " << title << text;
+                      return false;
+                  });
         savedTitle_ = theApp().m_lastWindowTitle;
         theApp().m_lastWindowTitle = "the last window";
     }
@@ -257,10 +259,10 @@ protected:
 
     // A store under "pw" with folders, opened through the password form.
     void open() {
-        files.content[store] =
-            "<?xml version=\"1.0\" ?>\n<pswd basename=\"Base\" id=\"1\" masterkey=\"" + hashOf("pw") +
-            "\"><folder name=\"Mail\" id=\"2\"><folder name=\"Work\" id=\"3\"/></folder>"
-            "<folder name=\"bank\" id=\"4\"/><folder name=\"Zeta\" id=\"5\"/></pswd>";
+        files.content[store] = "<?xml version=\"1.0\" ?>\n<pswd basename=\"Base\" id=\"1\" masterkey=\"" +
+                               hashOf("pw") +
+                               "\"><folder name=\"Mail\" id=\"2\"><folder name=\"Work\" id=\"3\"/></folder>"
+                               "<folder name=\"bank\" id=\"4\"/><folder name=\"Zeta\" id=\"5\"/></pswd>";
         start();
         host.users.push_back([](Form& f) {
             f.type("Edit3024", "pw");
@@ -325,8 +327,8 @@ TEST_F(DcDialogsTest, NewStorePasswordIsTypedTwiceInOneFormAndAMismatchKeepsItOp
 }
 
 TEST_F(DcDialogsTest, AnExistingStoresPasswordFormIsShortenedAndEscapeCancels) {
-    files.content[store] = "<?xml version=\"1.0\" ?>\n<pswd basename=\"Base\" id=\"1\" masterkey=\"" + hashOf("pw") +
-                           "\"></pswd>";
+    files.content[store] =
+        "<?xml version=\"1.0\" ?>\n<pswd basename=\"Base\" id=\"1\" masterkey=\"" + hashOf("pw") + "\"></pswd>";
     start();
     host.users.push_back([](Form& f) {
         EXPECT_EQ(f.caption, "Enter Password");
@@ -358,15 +360,15 @@ TEST_F(DcDialogsTest, NewEntryWithAGeneratedPasswordAndEncryptOn) {
         const dcmodel::Component& group = f.at("Combo3020");
         EXPECT_EQ(group.items, (std::vector<std::string>{"\\bank", "\\Mail", "\\Mail\\Work", "\\Zeta"}));
         EXPECT_EQ(group.itemIndex, 0);
-        EXPECT_FALSE(f.at("Button1").enabled);  // no title yet
+        EXPECT_FALSE(f.at("Button1").enabled);   // no title yet
         EXPECT_FALSE(f.at("Edit3008").enabled);  // the password only through its dialog
         EXPECT_TRUE(f.pick("Combo3020", 2));
         EXPECT_TRUE(f.type("Edit3027", "Giro"));
         EXPECT_TRUE(f.at("Button1").enabled);
         EXPECT_TRUE(f.type("Edit3012", "ann"));
         EXPECT_TRUE(f.type("Edit3009", "line one\nline two"));
-        EXPECT_TRUE(f.click("Button3043"));  // T: {TAB} at the end of the notes
-        EXPECT_TRUE(f.click("Button3016"));  // "*****": the entry password form (next user)
+        EXPECT_TRUE(f.click("Button3043"));     // T: {TAB} at the end of the notes
+        EXPECT_TRUE(f.click("Button3016"));     // "*****": the entry password form (next user)
         EXPECT_TRUE(f.at("Edit3008").visible);  // encrypted: the masked edit shows it
         EXPECT_FALSE(f.at("Edit3008Plain").visible);
         EXPECT_EQ(f.at("Edit3008").text, generated);
@@ -447,7 +449,7 @@ TEST_F(DcDialogsTest, ViewEntryIsReadOnlyUntilModifyAndRevealSwapsTheEdits) {
         EXPECT_FALSE(f.at("Button2").visible);
         EXPECT_TRUE(f.at("Edit3008").visible);
         EXPECT_EQ(f.at("Edit3008").text, "hunter2");  // masked by the edit
-        EXPECT_TRUE(f.click("Button3016"));            // reveal
+        EXPECT_TRUE(f.click("Button3016"));           // reveal
         EXPECT_TRUE(f.at("Edit3008Plain").visible);
         EXPECT_FALSE(f.at("Edit3008").visible);
         EXPECT_EQ(f.at("Edit3008Plain").text, "hunter2");
@@ -460,7 +462,7 @@ TEST_F(DcDialogsTest, ViewEntryIsReadOnlyUntilModifyAndRevealSwapsTheEdits) {
         EXPECT_FALSE(f.at("Button3").enabled);
         EXPECT_TRUE(f.at("Button2").visible);
         EXPECT_TRUE(f.type("Edit3012", "bob"));
-        EXPECT_TRUE(f.click("Button3041"));  // U
+        EXPECT_TRUE(f.click("Button3041"));      // U
         EXPECT_FALSE(f.at("Edit3027").enabled);  // the title stays read-only
         EXPECT_TRUE(f.pressEnter());
     });
