@@ -31,6 +31,10 @@ struct tControlTemplate {
     bool enabled;
     std::string label;
     bool sorted = false;  // lists that keep their items in order themselves
+    bool multiLine = false;  // edits of several lines (Enter makes a new line)
+    // The tool tip the dialog gives the control when it opens, for hosts
+    // whose forms take their hints once, before the dialog opens.
+    std::string toolTip = std::string();
 };
 
 struct tDialogTemplate {
@@ -102,11 +106,11 @@ public:
     // or read-only is not asked for (true). An empty answer for a secure edit
     // that holds text keeps that text.
     virtual bool askField(int id) = 0;
-    // A yes/no question with the text of a button or check box (the
-    // ampersand of its access key left out). A button is clicked on yes; a
-    // check box is clicked when the answer differs from its state. Hidden or
+    // A yes/no question that names the choice a button or check box makes
+    // ("Set a password for this entry?"). A button is clicked on yes; a check
+    // box is clicked when the answer differs from its state. Hidden or
     // disabled controls are not asked for (false).
-    virtual bool askChoice(int id) = 0;
+    virtual bool askChoice(int id, const std::string& question) = 0;
     // Shows a text with an OK button; false when the user cancelled.
     virtual bool inform(const std::string& text) = 0;
     // Clicks a button as the user would; false when it is hidden or disabled.
@@ -119,6 +123,10 @@ class CDialogLogic {
 public:
     virtual ~CDialogLogic() = default;
     virtual const tDialogTemplate& dialogTemplate() const = 0;
+    // The title the dialog opens with. Hosts whose forms take their title
+    // once, before the dialog opens, show this one; it is the title onInit
+    // sets, where onInit sets one.
+    virtual std::string windowTitle() const { return dialogTemplate().title; }
     virtual void onInit(IDialogControls& controls) = 0;
     // A control reported an event (a button click, a change of an edit).
     virtual void onCommand(IDialogControls& controls, int id, eControlNotification what) = 0;

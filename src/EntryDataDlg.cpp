@@ -50,7 +50,7 @@ const tDialogTemplate& CEntryDataDlg::resourceTemplate() {
         appendEntryFields(c, 67, 211);
         c.push_back(
             {IDC_ENTRY_EXPIRES, eControlKind::CheckBox, "Expires", 7, 198, 39, 10, true, false, kExpiresLabel});
-        c.push_back({IDC_ENTRY_EXPIRY_DATE, eControlKind::Edit, "", 66, 198, 67, 14, true, true, kExpiresLabel});
+        c.push_back({IDC_ENTRY_EXPIRY_DATE, eControlKind::Edit, "", 66, 198, 67, 14, true, true, kExpiryDateLabel});
         c.push_back({kDialogOk, eControlKind::Button, "&OK", 86, 218, 50, 13, true, true, ""});
         c.push_back({kDialogCancel, eControlKind::Button, "Cancel", 149, 218, 50, 13, false, true, ""});
         c.push_back({IDC_ENTRY_MODIFY, eControlKind::Button, "&Modify", 227, 218, 50, 13, true, true, ""});
@@ -66,6 +66,12 @@ CEntryDataDlg::~CEntryDataDlg() {
     for (std::string* s : {&m_passwordText, &m_storedPassword}) {
         if (!s->empty()) secureWipe(&(*s)[0], s->size());
     }
+}
+
+std::string CEntryDataDlg::windowTitle() const {
+    char title[64];
+    std::snprintf(title, sizeof title, "View/Modify entry %d", static_cast<int>(m_uniqueNumber));
+    return title;
 }
 
 int CEntryDataDlg::DoModal() { return platform::dialogs().runModal(*this, m_parent); }
@@ -125,9 +131,7 @@ void CEntryDataDlg::onInit(IDialogControls& controls) {
         m_encrypt = false;
     }
 
-    char title[64];
-    std::snprintf(title, sizeof title, "View/Modify entry %d", static_cast<int>(m_uniqueNumber));
-    controls.setTitle(title);
+    controls.setTitle(windowTitle());
     controls.setText(IDC_ENTRY_GROUP, m_group);
     controls.setText(IDC_ENTRY_TITLE, m_title);
     writeSecret(controls, IDC_ENTRY_USERNAME, m_userName);
@@ -279,21 +283,21 @@ void CEntryDataDlg::runWithoutWindows(IDialogUser& user) {
     if (user.ended()) return;
     // An encrypted entry shows asterisks unless the user asks to see the
     // password ("*****" is disabled for a plain one, which shows it anyway).
-    user.askChoice(IDC_ENTRY_PASSWORD_BUTTON);
+    user.askChoice(IDC_ENTRY_PASSWORD_BUTTON, kShowPasswordQuestion);
     {
         tPlainText shown;
         shown.text = summary(controls);
         if (!user.inform(shown.text)) return cancel();
     }
-    if (!user.askChoice(IDC_ENTRY_MODIFY)) {
+    if (!user.askChoice(IDC_ENTRY_MODIFY, kModifyQuestion)) {
         user.click(kDialogOk);
         return;
     }
     for (int id : {IDC_ENTRY_USERNAME, IDC_ENTRY_URL, IDC_ENTRY_NOTES}) {
         if (!user.askField(id)) return cancel();
     }
-    user.askChoice(IDC_ENTRY_EXPIRES);
+    user.askChoice(IDC_ENTRY_EXPIRES, kExpiresQuestion);
     if (controls.checked(IDC_ENTRY_EXPIRES) && !user.askField(IDC_ENTRY_EXPIRY_DATE)) return cancel();
-    user.askChoice(IDC_ENTRY_PASSWORD_BUTTON);  // yes opens the password dialog
+    user.askChoice(IDC_ENTRY_PASSWORD_BUTTON, kChangePasswordQuestion);  // yes opens the password dialog
     if (!user.ended()) user.click(kDialogOk);
 }

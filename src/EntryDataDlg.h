@@ -27,6 +27,7 @@ public:
 
     // CDialogLogic
     const tDialogTemplate& dialogTemplate() const override { return resourceTemplate(); }
+    std::string windowTitle() const override;
     void onInit(IDialogControls& controls) override;
     void onCommand(IDialogControls& controls, int id, eControlNotification what) override;
     void runWithoutWindows(IDialogUser& user) override;

@@ -85,6 +85,14 @@ constexpr const char* kPasswordLabel = "Password:";
 constexpr const char* kRepeatLabel = "Repeat Password:";
 constexpr const char* kNotesLabel = "Notes:";
 constexpr const char* kExpiresLabel = "Expires";
+constexpr const char* kExpiryDateLabel = "Expiry date:";
+
+// The yes/no questions of hosts without windows, one for each choice.
+constexpr const char* kSetPasswordQuestion = "Set a password for this entry?";
+constexpr const char* kShowPasswordQuestion = "Show the password?";
+constexpr const char* kChangePasswordQuestion = "Change the password?";
+constexpr const char* kModifyQuestion = "Modify this entry?";
+constexpr const char* kExpiresQuestion = "Does this entry expire?";
 
 // The static of a label.
 inline tControlTemplate label(const char* text, int y, int cx = 56) {
@@ -93,7 +101,9 @@ inline tControlTemplate label(const char* text, int y, int cx = 56) {
 
 inline void appendInsertButtons(std::vector<tControlTemplate>& controls) {
     for (const tInsertButton& b : insertButtons()) {
-        controls.push_back({b.id, eControlKind::Button, b.caption, b.x, b.y, 11, 14, true, true, ""});
+        tControlTemplate button{b.id, eControlKind::Button, b.caption, b.x, b.y, 11, 14, true, true, ""};
+        button.toolTip = b.toolTip;
+        controls.push_back(button);
     }
 }
 
@@ -116,7 +126,9 @@ inline void appendEntryFields(std::vector<tControlTemplate>& c, int passwordX, i
     c.push_back({IDC_ENTRY_PASSWORD_AGAIN, eControlKind::SecureEdit, "", passwordX, 114, secondPasswordWidth, 15, true,
                  true, kRepeatLabel});
     c.push_back(label(kNotesLabel, 134));
-    c.push_back({IDC_ENTRY_NOTES, eControlKind::Edit, "", 66, 134, 211, 57, true, true, kNotesLabel});
+    tControlTemplate notes{IDC_ENTRY_NOTES, eControlKind::Edit, "", 66, 134, 211, 57, true, true, kNotesLabel};
+    notes.multiLine = true;
+    c.push_back(notes);
     appendInsertButtons(c);
 }
 

@@ -16,6 +16,7 @@
 #include "RenameMoveCopy.h"
 #include "StoreChanges.h"
 #include "WfxApi.h"
+#include "platform/HostExtension.h"
 
 using namespace wfx;
 
@@ -68,6 +69,25 @@ WFX_EXPORT void WFX_CALL FsContentPluginUnloading(void) {
         return 0;
     });
 }
+
+#if !defined(_WIN32)
+// Double Commander's extension API (Linux): the host hands over its dialog
+// callbacks right after loading the plug-in, before FsInit. Its structure is
+// its own: what is needed is copied.
+WFX_EXPORT void ExtensionInitialize(dcext::tExtensionStartupInfo* StartupInfo) {
+    guarded("ExtensionInitialize", 0, [&] {
+        platform::hostExtension().initialize(StartupInfo);
+        return 0;
+    });
+}
+
+WFX_EXPORT void ExtensionFinalize(void*) {
+    guarded("ExtensionFinalize", 0, [] {
+        platform::hostExtension().finalize();
+        return 0;
+    });
+}
+#endif
 
 // Every call that touches the store pauses the automatic lock while it runs.
 WFX_EXPORT HANDLE WFX_CALL FsFindFirst(char* Path, WIN32_FIND_DATAA* FindData) {

@@ -31,7 +31,7 @@ const char* orEmpty(const char* text) { return text != nullptr ? text : ""; }
 
 void showException(const std::exception& e) {
     platform::messageBoxes().show(std::string("Exception: ") + e.what(), "Exception caught",
-                                  platform::MessageButtons::Ok);
+                                  platform::MessageButtons::Ok, platform::MessageIcon::Error);
 }
 
 }  // namespace
@@ -193,7 +193,8 @@ void CModifyPassDlg::onOk(IDialogControls& controls) {
             controls.endDialog(kDialogOk);
             return;
         }
-        platform::messageBoxes().show(kNotEqual, "Keyhold", platform::MessageButtons::Ok);
+        platform::messageBoxes().show(kNotEqual, "Keyhold", platform::MessageButtons::Ok,
+                                      platform::MessageIcon::Error);
     } catch (const std::exception& e) {
         showException(e);
     }
@@ -205,8 +206,8 @@ void CModifyPassDlg::runWithoutWindows(IDialogUser& user) {
         if (!user.ended()) user.controls().endDialog(kDialogCancel);
     };
     if (user.ended()) return;
-    user.askChoice(IDC_MODIFY_ENCRYPT);
-    if (user.askChoice(IDC_MODIFY_GENERATE) && m_generated) {
+    user.askChoice(IDC_MODIFY_ENCRYPT, "Encrypt this entry?");
+    if (user.askChoice(IDC_MODIFY_GENERATE, "Generate a password?") && m_generated) {
         // The dialog shows a generated password in clear; so does this.
         CSecureString generated;
         user.controls().secureText(IDC_MODIFY_FIRST, generated);

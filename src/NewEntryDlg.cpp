@@ -36,7 +36,7 @@ const tDialogTemplate& CNewEntryDlg::resourceTemplate() {
         c.push_back(group);
         appendEntryFields(c, 66, 171);
         c.push_back({IDC_ENTRY_EXPIRES, eControlKind::CheckBox, "Expires", 7, 198, 39, 10, true, true, kExpiresLabel});
-        c.push_back({IDC_ENTRY_EXPIRY_DATE, eControlKind::Edit, "", 66, 198, 67, 14, true, true, kExpiresLabel});
+        c.push_back({IDC_ENTRY_EXPIRY_DATE, eControlKind::Edit, "", 66, 198, 67, 14, true, true, kExpiryDateLabel});
         c.push_back({IDC_ENTRY_HIDDEN, eControlKind::Edit, "", 136, 198, 69, 14, false, true, ""});
         c.push_back({kDialogOk, eControlKind::Button, "OK", 86, 218, 50, 13, true, false, ""});
         c.push_back({kDialogCancel, eControlKind::Button, "Cancel", 149, 218, 50, 13, true, true, ""});
@@ -207,9 +207,9 @@ void CNewEntryDlg::runWithoutWindows(IDialogUser& user) {
     for (int id : {IDC_ENTRY_GROUP_LIST, IDC_ENTRY_TITLE, IDC_ENTRY_USERNAME, IDC_ENTRY_URL}) {
         if (!user.askField(id)) return cancel();
     }
-    user.askChoice(IDC_ENTRY_PASSWORD_BUTTON);  // yes opens the password dialog
+    user.askChoice(IDC_ENTRY_PASSWORD_BUTTON, kSetPasswordQuestion);  // yes opens the password dialog
     if (!user.askField(IDC_ENTRY_NOTES)) return cancel();
-    user.askChoice(IDC_ENTRY_EXPIRES);
+    user.askChoice(IDC_ENTRY_EXPIRES, kExpiresQuestion);
     if (controls.checked(IDC_ENTRY_EXPIRES) && !user.askField(IDC_ENTRY_EXPIRY_DATE)) return cancel();
     // OK; while it refuses the title (empty, or with a separator), the title again.
     for (int round = 0; round < kMaxRounds; ++round) {

@@ -10,6 +10,7 @@
 namespace {
 
 constexpr int kButtonHeight = 14;
+const char* const kBothMatch = "Both passwords must match.";
 const char* const kNotEqual = "Passwords not equal.\nRetype password!";
 
 }  // namespace
@@ -17,19 +18,23 @@ const char* const kNotEqual = "Passwords not equal.\nRetype password!";
 const char* const kNewStorePasswordTitle = "Enter Password: a new, empty password store will be created";
 
 const tDialogTemplate& CPassWordDlg::resourceTemplate() {
-    static const tDialogTemplate t{
-        IDD_PASSWORD,
-        "Enter Password",
-        180,
-        98,
-        {
-            {-1, eControlKind::Static, "Type Password", 15, 8, 50, 8, true, true, ""},
-            {IDC_PASSWORD_FIRST, eControlKind::SecureEdit, "", 15, 21, 155, 15, true, true, "Type Password"},
-            {IDC_PASSWORD_SECOND_LABEL, eControlKind::Static, "ReType Password", 15, 43, 72, 8, false, true, ""},
-            {IDC_PASSWORD_SECOND, eControlKind::SecureEdit, "", 15, 55, 155, 15, false, true, "ReType Password"},
-            {kDialogOk, eControlKind::Button, "OK", 15, 77, 50, 14, true, false, ""},
-            {kDialogCancel, eControlKind::Button, "Cancel", 120, 77, 50, 14, true, true, ""},
-        }};
+    static const tDialogTemplate t = [] {
+        tDialogTemplate d{
+            IDD_PASSWORD,
+            "Enter Password",
+            180,
+            98,
+            {
+                {-1, eControlKind::Static, "Type Password", 15, 8, 50, 8, true, true, ""},
+                {IDC_PASSWORD_FIRST, eControlKind::SecureEdit, "", 15, 21, 155, 15, true, true, "Type Password"},
+                {IDC_PASSWORD_SECOND_LABEL, eControlKind::Static, "ReType Password", 15, 43, 72, 8, false, true, ""},
+                {IDC_PASSWORD_SECOND, eControlKind::SecureEdit, "", 15, 55, 155, 15, false, true, "ReType Password"},
+                {kDialogOk, eControlKind::Button, "OK", 15, 77, 50, 14, true, false, ""},
+                {kDialogCancel, eControlKind::Button, "Cancel", 120, 77, 50, 14, true, true, ""},
+            }};
+        d.controls[3].toolTip = kBothMatch;  // shown with the second field (new passwords)
+        return d;
+    }();
     return t;
 }
 
@@ -59,7 +64,7 @@ void CPassWordDlg::onInit(IDialogControls& controls) {
         }
         controls.resizeDialog(t.cx, below + 2 * kButtonHeight);
     } else {
-        controls.setToolTip(IDC_PASSWORD_SECOND, "Both passwords must match.");
+        controls.setToolTip(IDC_PASSWORD_SECOND, kBothMatch);
         controls.show(IDC_PASSWORD_SECOND, true);
         controls.show(IDC_PASSWORD_SECOND_LABEL, true);
     }
@@ -100,5 +105,5 @@ void CPassWordDlg::onOk(IDialogControls& controls) {
             return;
         }
     }
-    platform::messageBoxes().show(kNotEqual, "Keyhold", platform::MessageButtons::Ok);
+    platform::messageBoxes().show(kNotEqual, "Keyhold", platform::MessageButtons::Ok, platform::MessageIcon::Error);
 }

@@ -31,6 +31,7 @@ public:
 
     // CDialogLogic
     const tDialogTemplate& dialogTemplate() const override { return resourceTemplate(); }
+    std::string windowTitle() const override { return m_title.empty() ? resourceTemplate().title : m_title; }
     void onInit(IDialogControls& controls) override;
     void onCommand(IDialogControls& controls, int id, eControlNotification what) override;
 

@@ -1,17 +1,27 @@
-// Dialogs on Linux, where the host offers no windows to the plug-in: the
-// dialog's logic runs on in-memory controls and the user fills them through
-// the host's request callback. Each question is one request titled with the
-// dialog's title: a field is asked for with its label (RT_Password for secret
-// fields), a button or check box is a yes/no question with its text, and a
-// cancelled request is Cancel. How a dialog puts its questions is its own
-// logic's (CDialogLogic::runWithoutWindows).
+// Dialogs on Linux. A host that offers Double Commander's extension API shows
+// each dialog as one modal form (DialogBoxLFM) made from the dialog's
+// template, and the dialog's logic works its controls through SendDlgMsg.
+//
+// Other hosts offer no windows to the plug-in: the dialog's logic runs on
+// in-memory controls and the user fills them through the host's request
+// callback. Each question is one request titled with the dialog's title: a
+// field is asked for with its label (RT_Password for secret fields), a button
+// or check box is a yes/no question that names its choice, and a cancelled
+// request is Cancel. How a dialog puts its questions is its own logic's
+// (CDialogLogic::runWithoutWindows).
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <map>
 #include <mutex>
 
+#include "Log.h"
 #include "WfxApi.h"
+#include "platform/DialogControls_dc.h"
 #include "platform/DialogControls_memory.h"
+#include "platform/DialogForm_dc.h"
 #include "platform/Dialogs.h"
+#include "platform/HostExtension.h"
 #include "security/SecureString.h"
 
 namespace platform {
@@ -71,11 +81,12 @@ public:
         return ok;
     }
 
-    bool askChoice(int id) override {
+    bool askChoice(int id, const std::string& question) override {
         const MemoryDialogControls::Control& c = m_controls.control(id);
         if (ended() || !c.visible || !c.enabled) return false;
         std::string none;
-        bool yes = m_request(wfx::RT_MsgYesNo, m_controls.title(), withoutAccessKey(c.tpl.text), none);
+        bool yes = m_request(wfx::RT_MsgYesNo, m_controls.title(),
+                             question.empty() ? withoutAccessKey(c.tpl.text) + "?" : question, none);
         if (c.tpl.kind == eControlKind::CheckBox) {
             if (yes != c.checked) m_controls.click(id);
         } else if (yes) {
@@ -123,9 +134,90 @@ private:
     HostRequest& m_request;
 };
 
+// The forms being shown, by the number each carries as its Tag. DC calls the
+// dialog procedure with its own handle of the form; the number, read back
+// with DM_GETDLGDATA, says which of ours it is (several may be open: one
+// opened from another, or one from the hot key's thread).
+class FormRegistry {
+public:
+    long add(DcDialogControls* controls) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        const long tag = ++last_;
+        forms_[tag] = controls;
+        return tag;
+    }
+    void remove(long tag) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        forms_.erase(tag);
+    }
+    DcDialogControls* find(long tag) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        auto it = forms_.find(tag);
+        return it != forms_.end() ? it->second : nullptr;
+    }
+
+private:
+    std::mutex mutex_;
+    long last_ = 0;
+    std::map<long, DcDialogControls*> forms_;
+};
+
+FormRegistry& forms() {
+    static FormRegistry instance;
+    return instance;
+}
+
+// DC's calls into the plug-in for every event of one of our forms. Nothing
+// may leave it by exception: DC is not C++.
+std::intptr_t dialogProcedure(std::uintptr_t dialog, char* itemName, std::intptr_t message, std::intptr_t,
+                              std::intptr_t) {
+    DcDialogControls* controls = nullptr;
+    try {
+        const HostExtensionCalls calls = hostExtension().calls();
+        if (calls.sendDlgMsg == nullptr) return 0;
+        // The form's Tag: a message to the form itself, whatever item is named.
+        const std::intptr_t tag =
+            calls.sendDlgMsg(dialog, const_cast<char*>(dcform::kFormName), dcext::DM_GETDLGDATA, 0, 0);
+        controls = forms().find(static_cast<long>(tag));
+        if (controls == nullptr) return 0;
+        controls->attach(dialog);
+        controls->event(itemName, message);
+    } catch (const std::exception&) {
+        KH_LOG(eError, "A dialog stopped on an exception; it is cancelled");
+        try {
+            if (controls != nullptr) controls->endDialog(kDialogCancel);
+        } catch (...) {
+        }
+    } catch (...) {
+        try {
+            if (controls != nullptr) controls->endDialog(kDialogCancel);
+        } catch (...) {
+        }
+    }
+    return 0;
+}
+
+// One modal form in DC. 0 when DC did not show it.
+int runInHost(CDialogLogic& logic, const HostExtensionCalls& calls) {
+    DcDialogControls controls(logic, calls.sendDlgMsg, true);
+    struct tRegistered {
+        long tag;
+        ~tRegistered() { forms().remove(tag); }
+    } registered{forms().add(&controls)};
+    const std::string form = dcform::formText(logic.dialogTemplate(), logic.windowTitle(), registered.tag, true);
+    calls.dialogBoxLFM(reinterpret_cast<std::intptr_t>(form.data()), static_cast<unsigned long>(form.size()),
+                       &dialogProcedure);
+    if (!controls.initialized()) return 0;
+    // Closed by the window's own close button or by DC: as Cancel. The form
+    // is gone; the logic is not asked again.
+    return controls.ended() ? controls.result() : kDialogCancel;
+}
+
 class LinuxDialogs : public Dialogs {
 public:
     int runModal(CDialogLogic& logic, void*) override {
+        const HostExtensionCalls calls = hostExtension().calls();
+        if (calls.hasDialogs()) return runInHost(logic, calls);
         HostRequest request;
         {
             std::lock_guard<std::mutex> guard(mutex_);

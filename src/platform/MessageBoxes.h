@@ -8,6 +8,7 @@ namespace platform {
 
 enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Yes, No, Cancel };
+enum class MessageIcon { None, Error };
 
 // The host's request callback as the plug-in uses it: a request type of the
 // host interface, a title and a text; for text requests the answer is written
@@ -18,7 +19,8 @@ using HostRequest = std::function<bool(int requestType, const std::string& title
 class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
-    virtual MessageAnswer show(const std::string& text, const std::string& caption, MessageButtons buttons) = 0;
+    virtual MessageAnswer show(const std::string& text, const std::string& caption, MessageButtons buttons,
+                               MessageIcon icon = MessageIcon::None) = 0;
     // The host's request callback, handed over by FsInit (empty before).
     virtual void setHostRequest(HostRequest request) = 0;
     // The host's main window, the owner of message boxes.

@@ -1,17 +1,39 @@
-// On Linux a message box is a request to the host: RT_MsgOK or RT_MsgYesNo,
-// titled with the caption, with the message as its text.
-#include "platform/MessageBoxes.h"
-
+// Message boxes on Linux. A host that offers Double Commander's extension API
+// shows them with its MessageBox, with the buttons and icon asked for; other
+// hosts get a request: RT_MsgOK or RT_MsgYesNo, titled with the caption, with
+// the message as its text.
 #include <mutex>
 
 #include "WfxApi.h"
+#include "platform/HostExtension.h"
+#include "platform/MessageBoxes.h"
 
 namespace platform {
 namespace {
 
+MessageAnswer inHost(dcext::tMessageBoxProc messageBox, const std::string& text, const std::string& caption,
+                     MessageButtons buttons, MessageIcon icon) {
+    long flags = buttons == MessageButtons::YesNo ? dcext::MB_YESNO : dcext::MB_OK;
+    if (icon == MessageIcon::Error) flags |= dcext::MB_ICONERROR;
+    const int answer = messageBox(const_cast<char*>(text.c_str()), const_cast<char*>(caption.c_str()), flags);
+    switch (answer) {
+        case dcext::ID_OK:
+            return MessageAnswer::Ok;
+        case dcext::ID_YES:
+            return MessageAnswer::Yes;
+        case dcext::ID_NO:
+            return MessageAnswer::No;
+        default:
+            return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
+    }
+}
+
 class LinuxMessageBoxes : public MessageBoxes {
 public:
-    MessageAnswer show(const std::string& text, const std::string& caption, MessageButtons buttons) override {
+    MessageAnswer show(const std::string& text, const std::string& caption, MessageButtons buttons,
+                       MessageIcon icon = MessageIcon::None) override {
+        const HostExtensionCalls calls = hostExtension().calls();
+        if (calls.messageBox != nullptr) return inHost(calls.messageBox, text, caption, buttons, icon);
         HostRequest request;
         {
             std::lock_guard<std::mutex> guard(mutex_);

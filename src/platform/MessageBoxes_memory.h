@@ -14,12 +14,14 @@ public:
         std::string text;
         std::string caption;
         MessageButtons buttons;
+        MessageIcon icon;
     };
     std::vector<Shown> shown;
     std::deque<MessageAnswer> answers;
 
-    MessageAnswer show(const std::string& text, const std::string& caption, MessageButtons buttons) override {
-        shown.push_back({text, caption, buttons});
+    MessageAnswer show(const std::string& text, const std::string& caption, MessageButtons buttons,
+                       MessageIcon icon = MessageIcon::None) override {
+        shown.push_back({text, caption, buttons, icon});
         if (!answers.empty()) {
             MessageAnswer a = answers.front();
             answers.pop_front();

@@ -9,8 +9,10 @@ namespace {
 
 class Win32MessageBoxes : public MessageBoxes {
 public:
-    MessageAnswer show(const std::string& text, const std::string& caption, MessageButtons buttons) override {
+    MessageAnswer show(const std::string& text, const std::string& caption, MessageButtons buttons,
+                       MessageIcon icon = MessageIcon::None) override {
         UINT type = (buttons == MessageButtons::YesNo ? MB_YESNO : MB_OK) | MB_SETFOREGROUND;
+        if (icon == MessageIcon::Error) type |= MB_ICONERROR;
         // A box asked from one of our dialogs belongs to that dialog, so the
         // dialog waits for it; otherwise it belongs to the host's window.
         HWND owner = GetActiveWindow();

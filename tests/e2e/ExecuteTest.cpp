@@ -153,7 +153,7 @@ protected:
             panel.send("> " + e.title);
             panel.send("> " + e.userName);
             panel.send("> " + e.url);
-            panel.send(e.password.empty() ? "> no" : "> yes");  // "*****"
+            panel.send(e.password.empty() ? "> no" : "> yes");  // set a password ("*****")
             if (!e.password.empty()) answerEntryPassword(panel, e.password);
             panel.send("> " + e.notes);
             panel.send("> no");  // Expires
@@ -164,7 +164,7 @@ protected:
         if (target.isWindows()) {
             panel.send("> click 1");
         } else {
-            if (encrypted) panel.send("> no");  // reveal the password
+            if (encrypted) panel.send("> no");  // show the password ("*****")
             panel.send("> ok");                 // the fields
             panel.send("> no");                 // Modify
         }
@@ -431,7 +431,7 @@ TEST_F(ExecuteE2ETest, LongFieldsAndNotesWithLineBreaksReachTheStoreWhole) {
     panel.send("> Long one");
     panel.send("> " + userName);
     panel.send("> https://example.org/");
-    panel.send("> yes");  // "*****"
+    panel.send("> yes");  // set a password ("*****")
     answerEntryPassword(panel, "pw");
     panel.send("> first line of the notes");
     panel.send("+ second line");
@@ -440,6 +440,13 @@ TEST_F(ExecuteE2ETest, LongFieldsAndNotesWithLineBreaksReachTheStoreWhole) {
     panel.send("> no");  // Expires
     std::vector<std::string> out = panel.sync();
     EXPECT_TRUE(anyLineHas(out, "FS_EXEC_OK")) << joinLines(out).substr(0, 3000);
+    // Every yes/no question says what it asks; none is a button's "*****".
+    for (const char* question : {"RT_MsgYesNo title=\"New Entry\" text=\"Set a password for this entry?\"",
+                                 "RT_MsgYesNo title=\"New Entry\" text=\"Does this entry expire?\"",
+                                 "text=\"Encrypt this entry?\"", "text=\"Generate a password?\""}) {
+        EXPECT_TRUE(anyLineHas(out, question)) << question;
+    }
+    EXPECT_FALSE(anyLineHas(out, "text=\"*****\"")) << joinLines(out).substr(0, 3000);
     std::unique_ptr<TiXmlElement> entry = entryTitled("Long one");
     ASSERT_NE(entry, nullptr);
     const std::string stored = plain(entry.get(), "username");
@@ -448,7 +455,7 @@ TEST_F(ExecuteE2ETest, LongFieldsAndNotesWithLineBreaksReachTheStoreWhole) {
     EXPECT_EQ(plain(entry.get(), "notes"), "first line of the notes\r\nsecond line\r\n\r\nafter an empty line");
 
     panel.send("open \"\\Money\\Long one\"");
-    panel.send("> no");   // reveal
+    panel.send("> no");   // reveal ("*****")
     panel.send("> ok");   // the fields
     panel.send("> yes");  // Modify
     panel.send("> " + userName + "+changed");
@@ -456,9 +463,14 @@ TEST_F(ExecuteE2ETest, LongFieldsAndNotesWithLineBreaksReachTheStoreWhole) {
     panel.send("> one line");
     panel.send("+ and another");
     panel.send("> no");  // Expires
-    panel.send("> no");  // "*****"
+    panel.send("> no");  // change the password ("*****")
     out = panel.sync();
     EXPECT_TRUE(anyLineHas(out, "FS_EXEC_OK")) << joinLines(out).substr(0, 3000);
+    for (const char* question : {"text=\"Show the password?\"", "text=\"Modify this entry?\"",
+                                 "text=\"Does this entry expire?\"", "text=\"Change the password?\""}) {
+        EXPECT_TRUE(anyLineHas(out, question)) << question;
+    }
+    EXPECT_FALSE(anyLineHas(out, "text=\"*****\""));
     EXPECT_EQ(panel.quit(), 0);
     entry = entryTitled("Long one");
     ASSERT_NE(entry, nullptr);

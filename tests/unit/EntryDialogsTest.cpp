@@ -782,14 +782,14 @@ TEST_F(EntryDialogsLinuxTest, NewEntryAsksEachFieldOnceAndTheTitleAgainWhileRefu
               field(t, "Title:", "", "a/b"),
               field(t, "UserName:", "", "ann"),
               field(t, "URL:", "", "http://bank.example"),
-              yes(t, "*****"),
-              yes("Enter Password", "Encrypt"),
-              yes("Enter Password", "Generate", false),
+              yes(t, "Set a password for this entry?"),
+              yes("Enter Password", "Encrypt this entry?"),
+              yes("Enter Password", "Generate a password?", false),
               secret("Type Password", "pw1"),
               secret("ReType Password", "pw1"),
               field(t, "Notes:", "", "pin 1234"),
-              yes(t, "Expires"),
-              field(t, "Expires", "", "2031-01-01"),
+              yes(t, "Does this entry expire?"),
+              field(t, "Expiry date:", "", "2031-01-01"),
               field(t, "Title:", "a/b", ""),  // refused: the title again, emptied
               field(t, "Title:", "", "Giro")};
     CNewEntryDlg dialog;
@@ -819,7 +819,7 @@ TEST_F(EntryDialogsLinuxTest, NewEntryWithAPresetGroupSkipsItAndACancelEndsEvery
 
     // No password, no expiry.
     script = {field(t, "Title:", "", "Plain"), field(t, "UserName:", "", "ann"), field(t, "URL:", "", ""),
-              yes(t, "*****", false), field(t, "Notes:", "", ""), yes(t, "Expires", false)};
+              yes(t, "Set a password for this entry?", false), field(t, "Notes:", "", ""), yes(t, "Does this entry expire?", false)};
     CNewEntryDlg second;
     second.setGroup("\\Zeta");
     EXPECT_EQ(second.DoModal(), kDialogOk);
@@ -856,16 +856,16 @@ TEST_F(EntryDialogsLinuxTest, ViewShowsTheEntryAndModifiesWhatIsAsked) {
     const std::string shown =
         "Group: bank\nTitle: Giro\nUserName: ann\nURL: http://bank.example\nPassword: hunter2\nNotes: pin 1234\n"
         "Expires: 2031-01-01";
-    script = {yes(t, "*****"),
+    script = {yes(t, "Show the password?"),
               {wfx::RT_MsgOK, t, shown, "", "", true},
-              yes(t, "Modify"),
+              yes(t, "Modify this entry?"),
               field(t, "UserName:", "ann", "bob"),
               field(t, "URL:", "http://bank.example", "http://bank.example"),
               field(t, "Notes:", "pin 1234", "pin 9876"),
-              yes(t, "Expires", false),
-              yes(t, "*****"),
-              yes("Enter Password", "Encrypt"),
-              yes("Enter Password", "Generate", false),
+              yes(t, "Does this entry expire?", false),
+              yes(t, "Change the password?"),
+              yes("Enter Password", "Encrypt this entry?"),
+              yes("Enter Password", "Generate a password?", false),
               secret("Type Password", ""),  // an empty answer keeps the password
               secret("ReType Password", "")};
     CEntryDataDlg dialog;
@@ -882,12 +882,12 @@ TEST_F(EntryDialogsLinuxTest, ViewShowsTheEntryAndModifiesWhatIsAsked) {
 
 TEST_F(EntryDialogsLinuxTest, ViewWithoutRevealShowsAsterisksAndNoModifyChangesNothing) {
     const std::string t = "View/Modify entry 42";
-    script = {yes(t, "*****", false),
+    script = {yes(t, "Show the password?", false),
               {wfx::RT_MsgOK, t,
                "Group: bank\nTitle: Giro\nUserName: ann\nURL: http://bank.example\nPassword: *******\n"
                "Notes: pin 1234\nExpires: no",
                "", "", true},
-              yes(t, "Modify", false)};
+              yes(t, "Modify this entry?", false)};
     CEntryDataDlg dialog;
     dialog.SetNodeData(storedEntry(true));
     EXPECT_EQ(dialog.DoModal(), kDialogOk);
@@ -899,7 +899,7 @@ TEST_F(EntryDialogsLinuxTest, ViewWithoutRevealShowsAsterisksAndNoModifyChangesN
                "Group: bank\nTitle: Giro\nUserName: ann\nURL: http://bank.example\nPassword: hunter2\n"
                "Notes: pin 1234\nExpires: no",
                "", "", true},
-              yes(t, "Modify"),
+              yes(t, "Modify this entry?"),
               {wfx::RT_Other, t, "UserName:", "ann", "", false}};
     CEntryDataDlg plainDialog;
     plainDialog.SetNodeData(storedEntry(false));

@@ -4,12 +4,15 @@
 // started. Before, "\Email\\" named the folder Email, and removing it
 // removed the folder with everything in it.
 #include <algorithm>
+#include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "Exports.h"
 #include "StoreFixture.h"
+#include "platform/HostExtension.h"
 
 namespace {
 
@@ -88,20 +91,20 @@ protected:
 };
 
 const char* const kBadPaths[] = {
-    "\\\\",                  // separators alone
+    "\\\\",  // separators alone
     "\\\\\\",
-    "\\Email\\\\",           // a folder, then two separators
+    "\\Email\\\\",  // a folder, then two separators
     "\\Email\\\\Sub",
     "\\Email\\\\Gmail",
-    "\\Email\\Gmail\\\\",    // an entry, then two separators
+    "\\Email\\Gmail\\\\",  // an entry, then two separators
     "\\Email\\Sub\\\\Deep",
     "\\\\Key",
     "\\Key\\\\",
-    "\\\\Lock Keyhold",      // a command node behind a gap
+    "\\\\Lock Keyhold",  // a command node behind a gap
     "\\Email\\\\[New Entry]",
-    "\\Email\\\\New",        // a folder that is not there yet
+    "\\Email\\\\New",  // a folder that is not there yet
 #if !defined(_WIN32)
-    "//",                    // the Linux host's separator
+    "//",  // the Linux host's separator
     "/Email//",
     "/Email//Sub",
     "/Email/Gmail//",
@@ -139,7 +142,8 @@ std::vector<ExportCall> exportCalls() {
              return FsPutFile(HostText("/tmp/local"), HostText(p), wfx::FS_COPYFLAGS_OVERWRITE);
          },
          wfx::FS_FILE_NOTFOUND},
-        {"FsExecuteFile open", [](const std::string& p) { return FsExecuteFile(nullptr, HostText(p), HostText("open")); },
+        {"FsExecuteFile open",
+         [](const std::string& p) { return FsExecuteFile(nullptr, HostText(p), HostText("open")); },
          wfx::FS_EXEC_ERROR},
         {"FsExecuteFile properties",
          [](const std::string& p) { return FsExecuteFile(nullptr, HostText(p), HostText("properties")); },
@@ -223,5 +227,35 @@ TEST_F(ExportPathsTest, OneSeparatorAfterTheNameStillNamesTheNode) {
     EXPECT_EQ(FsRemoveDir(HostText("\\Email\\Sub\\")), 1);
     EXPECT_EQ(everything(), (std::vector<std::string>{"\\Email", "\\Email\\Gmail", "\\Email\\[New Entry]"}));
 }
+
+#if !defined(_WIN32)
+int answerOk(char*, char*, long) { return dcext::ID_OK; }
+std::intptr_t noMessage(std::uintptr_t, char*, std::intptr_t, std::intptr_t, std::intptr_t) { return 0; }
+wfx::BOOL noForm(std::intptr_t, unsigned long, dcext::tDlgProc) { return 0; }
+
+// DC hands its extension structure from its stack, before FsInit: the export
+// keeps copies, takes a missing structure calmly, and forgets the callbacks
+// when DC is about to unload the plug-in.
+TEST(ExtensionExportsTest, TheHostsCallbacksAreCopiedAndForgottenAtFinalize) {
+    auto info = std::make_unique<dcext::tExtensionStartupInfo>();
+    std::memset(info.get(), 0, sizeof *info);
+    info->StructSize = sizeof *info;
+    std::strcpy(info->PluginConfDir, "/home/user/.config/doublecmd/");
+    info->MessageBox = &answerOk;
+    info->DialogBoxLFM = &noForm;
+    info->SendDlgMsg = &noMessage;
+    ExtensionInitialize(info.get());
+    std::memset(info.get(), 0xFF, sizeof *info);  // the host's stack moves on
+    info.reset();
+    EXPECT_EQ(platform::hostExtension().calls().messageBox, &answerOk);
+    EXPECT_TRUE(platform::hostExtension().calls().hasDialogs());
+    EXPECT_EQ(platform::hostExtension().pluginConfDir(), "/home/user/.config/doublecmd/");
+    ExtensionFinalize(nullptr);
+    EXPECT_FALSE(platform::hostExtension().calls().hasDialogs());
+    EXPECT_EQ(platform::hostExtension().calls().messageBox, nullptr);
+    ExtensionInitialize(nullptr);
+    EXPECT_EQ(platform::hostExtension().pluginConfDir(), "");
+}
+#endif
 
 }  // namespace

@@ -22,6 +22,11 @@ WFX_EXPORT int WFX_CALL FsExtractCustomIcon(char*, int, wfx::HICON*);
 WFX_EXPORT int WFX_CALL FsContentGetSupportedField(int, char*, char*, int);
 WFX_EXPORT int WFX_CALL FsContentGetValue(char*, int, int, void*, int, int);
 WFX_EXPORT wfx::BOOL WFX_CALL FsContentGetDefaultView(char*, char*, char*, char*, int);
+#if !defined(_WIN32)
+#include "ExtensionApi.h"
+WFX_EXPORT void ExtensionInitialize(dcext::tExtensionStartupInfo*);
+WFX_EXPORT void ExtensionFinalize(void*);
+#endif
 
 // A writable copy of a text, for the exports' char* parameters.
 struct HostText {

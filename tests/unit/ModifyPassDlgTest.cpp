@@ -399,8 +399,8 @@ private:
 };
 
 TEST_F(ModifyPassDlgLinuxTest, AsksEncryptGenerateThenBothFields) {
-    script = {{wfx::RT_MsgYesNo, "Encrypt", "", true},
-              {wfx::RT_MsgYesNo, "Generate", "", false},
+    script = {{wfx::RT_MsgYesNo, "Encrypt this entry?", "", true},
+              {wfx::RT_MsgYesNo, "Generate a password?", "", false},
               {wfx::RT_Password, "Type Password", "pw"},
               {wfx::RT_Password, "ReType Password", "pw"}};
     CModifyPassDlg dialog(true);
@@ -408,13 +408,13 @@ TEST_F(ModifyPassDlgLinuxTest, AsksEncryptGenerateThenBothFields) {
     EXPECT_EQ(plain(dialog.password), "pw");
     EXPECT_TRUE(dialog.isEncrypt());
     ASSERT_EQ(asked.size(), 4u);
-    EXPECT_EQ(asked[0].text, "Encrypt");
-    EXPECT_EQ(asked[1].text, "Generate");
+    EXPECT_EQ(asked[0].text, "Encrypt this entry?");
+    EXPECT_EQ(asked[1].text, "Generate a password?");
 }
 
 TEST_F(ModifyPassDlgLinuxTest, EncryptOffAsksOneFieldAndAcceptsItEmpty) {
-    script = {{wfx::RT_MsgYesNo, "Encrypt", "", false},
-              {wfx::RT_MsgYesNo, "Generate", "", false},
+    script = {{wfx::RT_MsgYesNo, "Encrypt this entry?", "", false},
+              {wfx::RT_MsgYesNo, "Generate a password?", "", false},
               {wfx::RT_Password, "Type Password", ""}};
     CModifyPassDlg dialog(true);
     EXPECT_EQ(run(dialog), kDialogOk);
@@ -423,8 +423,8 @@ TEST_F(ModifyPassDlgLinuxTest, EncryptOffAsksOneFieldAndAcceptsItEmpty) {
 }
 
 TEST_F(ModifyPassDlgLinuxTest, AGeneratedPasswordIsShownAndKeptByEmptyAnswers) {
-    script = {{wfx::RT_MsgYesNo, "Encrypt", "", true},
-              {wfx::RT_MsgYesNo, "Generate", "", true},
+    script = {{wfx::RT_MsgYesNo, "Encrypt this entry?", "", true},
+              {wfx::RT_MsgYesNo, "Generate a password?", "", true},
               {wfx::RT_MsgOK, "Generated password: ", ""},
               {wfx::RT_Password, "Type Password", ""},
               {wfx::RT_Password, "ReType Password", ""}};
@@ -437,8 +437,8 @@ TEST_F(ModifyPassDlgLinuxTest, AGeneratedPasswordIsShownAndKeptByEmptyAnswers) {
 }
 
 TEST_F(ModifyPassDlgLinuxTest, DifferentTextsAskTheFieldsAgain) {
-    script = {{wfx::RT_MsgYesNo, "Encrypt", "", true},
-              {wfx::RT_MsgYesNo, "Generate", "", false},
+    script = {{wfx::RT_MsgYesNo, "Encrypt this entry?", "", true},
+              {wfx::RT_MsgYesNo, "Generate a password?", "", false},
               {wfx::RT_Password, "Type Password", "one"},
               {wfx::RT_Password, "ReType Password", "two"},
               {wfx::RT_Password, "Type Password", ""},  // keeps "one"
@@ -452,8 +452,8 @@ TEST_F(ModifyPassDlgLinuxTest, DifferentTextsAskTheFieldsAgain) {
 
 TEST_F(ModifyPassDlgLinuxTest, ACancelledRequestCancelsTheDialog) {
     {
-        script = {{wfx::RT_MsgYesNo, "Encrypt", "", true},
-                  {wfx::RT_MsgYesNo, "Generate", "", false},
+        script = {{wfx::RT_MsgYesNo, "Encrypt this entry?", "", true},
+                  {wfx::RT_MsgYesNo, "Generate a password?", "", false},
                   {wfx::RT_Password, "Type Password", "pw"},
                   {wfx::RT_Password, "ReType Password", "", false}};
         CModifyPassDlg dialog(true);
@@ -461,8 +461,8 @@ TEST_F(ModifyPassDlgLinuxTest, ACancelledRequestCancelsTheDialog) {
         EXPECT_TRUE(dialog.password.isEmpty());
     }
     {
-        script = {{wfx::RT_MsgYesNo, "Encrypt", "", true},
-                  {wfx::RT_MsgYesNo, "Generate", "", true},
+        script = {{wfx::RT_MsgYesNo, "Encrypt this entry?", "", true},
+                  {wfx::RT_MsgYesNo, "Generate a password?", "", true},
                   {wfx::RT_MsgOK, "Generated password: ", "", false}};
         CModifyPassDlg dialog(true);
         EXPECT_EQ(run(dialog), kDialogCancel);
@@ -476,7 +476,7 @@ TEST_F(ModifyPassDlgLinuxTest, AHostThatNeverAgreesIsAskedABoundedNumberOfTimes)
     int requests = 0;
     native->setHostRequest([&](int type, const std::string&, const std::string& text, std::string& answer) {
         ++requests;
-        if (type == wfx::RT_MsgYesNo) return text == "Encrypt";
+        if (type == wfx::RT_MsgYesNo) return text == "Encrypt this entry?";
         answer = text == "Type Password" ? "a" : "b";
         return true;
     });

@@ -214,9 +214,9 @@ TEST_F(RequestRoundTripTest, LongFieldAndNotesWithLineBreaksSurviveNewEntryAndMo
         }
         if (type == wfx::RT_MsgOK) return true;
         if (type == wfx::RT_MsgYesNo) {
-            if (text == "*****") return !modifying;  // the entry password dialog, when new
-            if (text == "Modify" || text == "Encrypt") return true;
-            return false;  // Generate, Expires
+            if (text == "Set a password for this entry?") return true;  // the entry password dialog
+            if (text == "Modify this entry?" || text == "Encrypt this entry?") return true;
+            return false;  // reveal, change the password, generate, expires
         }
         if (modifying) {
             presets[text] = answer;
