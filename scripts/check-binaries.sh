@@ -22,7 +22,8 @@ fi
 EXPECTED_EXPORTS=(FsInit FsFindFirst FsFindNext FsFindClose FsMkDir FsDeleteFile
   FsRemoveDir FsRenMovFile FsPutFile FsExecuteFile FsExtractCustomIcon
   FsContentGetSupportedField FsContentGetValue FsContentGetDefaultView
-  FsContentPluginUnloading)
+  FsContentPluginUnloading
+  FsGetDefRootName FsSetDefaultParams)
 
 # Compared case-insensitively; a trailing * matches any rest of the name.
 ALLOWED_IMPORTS=(KERNEL32.dll USER32.dll GDI32.dll ADVAPI32.dll SHELL32.dll
