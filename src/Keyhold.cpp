@@ -2,6 +2,9 @@
 // call into calls of the plug-in's own classes, and lets no C++ exception
 // out: the host is not C++ and cannot take one. An exception (running out of
 // memory included) becomes the export's failure value and one log line.
+#include <cstring>
+#include <algorithm>
+#include <cstddef>
 #include <exception>
 #include <new>
 #include <typeinfo>
@@ -13,6 +16,7 @@
 #include "Listing.h"
 #include "Log.h"
 #include "NodeIcon.h"
+#include "PluginSettings.h"
 #include "RenameMoveCopy.h"
 #include "StoreChanges.h"
 #include "WfxApi.h"
@@ -130,7 +134,9 @@ WFX_EXPORT BOOL WFX_CALL FsRemoveDir(char* RemoteName) {
 WFX_EXPORT int WFX_CALL FsRenMovFile(char* OldName, char* NewName, BOOL Move, BOOL OverWrite, RemoteInfoStruct*) {
     return guarded("FsRenMovFile", int(FS_FILE_WRITEERROR), [&] {
         CStoreActivity activity;
-        return RenameMoveCopy(OldName, NewName, Move != 0, OverWrite != 0);
+        // Double Commander passes Move and OverWrite as one-byte Booleans:
+        // only the low byte of each is defined.
+        return RenameMoveCopy(OldName, NewName, (Move & 0xFF) != 0, (OverWrite & 0xFF) != 0);
     });
 }
 WFX_EXPORT int WFX_CALL FsPutFile(char* LocalName, char* RemoteName, int CopyFlags) {
@@ -161,5 +167,35 @@ WFX_EXPORT BOOL WFX_CALL FsContentGetDefaultView(char* ViewContents, char* ViewH
                                                  char* ViewOptions, int maxlen) {
     return guarded("FsContentGetDefaultView", BOOL(0), [&] {
         return GetDefaultView(ViewContents, ViewHeaders, ViewWidths, ViewOptions, maxlen);
+    });
+}
+
+// The name a host proposes for the plug-in when it is added by hand.
+WFX_EXPORT void WFX_CALL FsGetDefRootName(char* DefRootName, int maxlen) {
+    guarded("FsGetDefRootName", 0, [&] {
+        static const char kName[] = "Keyhold";
+        if (DefRootName == nullptr || maxlen <= 0) return 0;
+        std::size_t n = std::min<std::size_t>(sizeof kName - 1, static_cast<std::size_t>(maxlen) - 1);
+        std::memcpy(DefRootName, kName, n);
+        DefRootName[n] = '\0';
+        return 0;
+    });
+}
+
+// Where the host keeps its plug-ins' settings: the folder of DefaultIniName
+// is one place for ours when the plug-in's own folder cannot be written.
+WFX_EXPORT void WFX_CALL FsSetDefaultParams(FsDefaultParamStruct* dps) {
+    guarded("FsSetDefaultParams", 0, [&] {
+        if (dps == nullptr) return 0;
+        const std::size_t header = offsetof(FsDefaultParamStruct, DefaultIniName);
+        if (dps->size <= 0 || static_cast<std::size_t>(dps->size) <= header) return 0;
+        // The name ends at its terminator, within the structure the host says it gave.
+        std::size_t room = std::min<std::size_t>(static_cast<std::size_t>(dps->size) - header, kMaxPath);
+        const char* name = dps->DefaultIniName;
+        std::size_t length = 0;
+        while (length < room && name[length] != '\0') ++length;
+        if (length == room) return 0;
+        setHostDefaultIniFile(std::string(name, length));
+        return 0;
     });
 }

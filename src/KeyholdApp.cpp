@@ -10,6 +10,7 @@
 #include "LockThread.h"
 #include "LockTimer.h"
 #include "Log.h"
+#include "SettingsLocation.h"
 #include "XmlData.h"
 #include "hkhandler/KeyholdHK.h"
 #include "platform/Desktop.h"
@@ -130,7 +131,9 @@ int CKeyholdApp::fsInit(int pluginNr, wfx::tProgressProc progress, wfx::tLogProc
     std::string moduleName = platform::module().fileName();
     if (moduleName.size() > 260) moduleName.resize(260);
     m_pluginFolder = pluginFolderOf(moduleName, platform::kPathSeparator);
-    m_settingsFile = m_pluginFolder + platform::kPathSeparator + "keyHold.ini";
+    const tSettingsLocation location = locateSettings(m_pluginFolder);
+    m_dataFolder = location.folder;
+    m_settingsFile = location.settingsFile;
 
     // The host window is the window that is active while the host calls us;
     // it also owns the message boxes, including one about the settings.
@@ -139,17 +142,46 @@ int CKeyholdApp::fsInit(int pluginNr, wfx::tProgressProc progress, wfx::tLogProc
     platform::messageBoxes().setHostRequest(hostRequestOf(m_host));
     platform::dialogs().setHostRequest(hostRequestOf(m_host));
 
-    settings().load(m_settingsFile, m_pluginFolder);
+    const bool tookOver = takeOverSettings(m_pluginFolder, location);
+    settings().load(m_settingsFile, m_dataFolder);
     m_options.autoTypeWindow = settings().m_defaultATW->GetValue();
-    startFileLogger(m_pluginFolder);
+    startFileLogger(m_dataFolder);
 
     KH_LOG(eImportant, "Plugin path: %s)", m_pluginFolder.c_str());
     KH_LOG(eImportant, "Ini file: %s)", m_settingsFile.c_str());
+    if (!location.besidePlugin) {
+        KH_LOG(eImportant, "The plug-in folder cannot be written: settings, store and log are kept in %s",
+               m_dataFolder.c_str());
+    }
+    if (tookOver) KH_LOG(eImportant, "Settings taken over from the plug-in folder");
+    if (location.nowhereWritable) {
+        // Said at every start: settings changed now would be lost at unload.
+        KH_LOG(eError, "No folder for the settings can be written");
+        platform::messageBoxes().show("Keyhold cannot write into its folder\n" + m_pluginFolder +
+                                          "\nnor into a configuration folder. Changed settings and a new "
+                                          "password store cannot be saved.",
+                                      "Keyhold", platform::MessageButtons::Ok);
+    }
     KH_LOG(eRubbish, "Leaving FsInit(PluginNr:%d)", pluginNr);
 
     setupAutolock();
     keyholdHotKey().setHotKey(settings().m_hotKey->GetValue());
     return 0;
+}
+
+namespace {
+std::mutex g_commandNodeTimeLock;
+FILETIME g_commandNodeTime = timeutil::kNoTime;
+}  // namespace
+
+void setCommandNodeTime(const FILETIME& time) {
+    std::lock_guard<std::mutex> guard(g_commandNodeTimeLock);
+    g_commandNodeTime = time;
+}
+
+FILETIME commandNodeTime() {
+    std::lock_guard<std::mutex> guard(g_commandNodeTimeLock);
+    return g_commandNodeTime;
 }
 
 tTreeNode MakeCommandNode(const std::string& name, int nodeType) {
@@ -160,6 +192,7 @@ tTreeNode MakeCommandNode(const std::string& name, int nodeType) {
     node.fileSizeHigh = 0;
     node.fileSizeLow = 1;
     node.setCreationTime("");
+    if (kDatedCommandNodes) node.ftCreationTime = commandNodeTime();
     return node;
 }
 
@@ -267,6 +300,7 @@ void resetTreeForTesting() {
     tNavigationState& nav = navigation();
     std::lock_guard<std::recursive_mutex> guard(nav.mutex);
     ListingsLeaveAll();
+    setCommandNodeTime(timeutil::kNoTime);
     passwordTree().clear();
     TreePos none = passwordTree().end();
     nav.baseNode = nav.unlockRoot = nav.activeRoot = nav.currentNode = nav.listingCursor = nav.autoTypeWindowNode =

@@ -111,6 +111,10 @@ public:
     tHostConnection m_host;
     std::string m_pluginFolder;
     std::string m_settingsFile;
+    // The folder of the settings file: the plug-in folder, or the plug-in's
+    // own configuration folder when that one cannot be written. A store
+    // named without a folder lies here, and so does the log folder.
+    std::string m_dataFolder;
 
 private:
     void letGoOfLockThread();
@@ -148,6 +152,17 @@ std::string pluginFolderOf(const std::string& moduleFileName, char separator);
 platform::HostRequest hostRequestOf(const tHostConnection& host);
 
 // Command nodes
+// The time the command nodes made from now on show. The Linux build shows
+// the store file's time (set when the store is read or made), as its host
+// shows every time as a date and the host's "no date" would read as 1999;
+// the Windows builds always show "no date".
+#if defined(_WIN32)
+constexpr bool kDatedCommandNodes = false;
+#else
+constexpr bool kDatedCommandNodes = true;
+#endif
+void setCommandNodeTime(const FILETIME& time);
+FILETIME commandNodeTime();
 tTreeNode MakeCommandNode(const std::string& name, int nodeType);
 TreePos BuildCommandNodes(const tTreeNode& databaseRoot);
 TreePos GetBaseNode();

@@ -53,3 +53,13 @@ private:
     std::string m_settingsFile;
     bool m_writeBack = true;
 };
+
+// Configuration folders a host names for its plug-ins. When the plug-in's own
+// folder cannot be written, the settings, the default store and the log go
+// into a folder "keyhold" inside the first of: the folder given here by the
+// extension API (PluginConfDir), the folder of the host's DefaultIniName
+// (FsSetDefaultParams), the user's configuration folder. Both take effect at
+// the next FsInit; an empty text forgets the folder.
+void setHostConfigFolder(const std::string& folder);
+// The host's DefaultIniName: a file name; its folder is kept.
+void setHostDefaultIniFile(const std::string& iniFile);

@@ -54,6 +54,15 @@ struct RemoteInfoStruct {
     int Attr;
 };
 
+// Handed to FsSetDefaultParams: where the host keeps plug-in settings
+// (DefaultIniName, a file name whose folder the host can write).
+struct FsDefaultParamStruct {
+    int size;
+    DWORD PluginInterfaceVersionLow;
+    DWORD PluginInterfaceVersionHi;
+    char DefaultIniName[kMaxPath];
+};
+
 inline HANDLE invalidHandle() { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)); }
 
 typedef int(WFX_CALL* tProgressProc)(int PluginNr, char* SourceName, char* TargetName, int PercentDone);
@@ -119,5 +128,7 @@ typedef int(WFX_CALL* tFsContentGetSupportedField)(int, char*, char*, int);
 typedef int(WFX_CALL* tFsContentGetValue)(char*, int, int, void*, int, int);
 typedef BOOL(WFX_CALL* tFsContentGetDefaultView)(char*, char*, char*, char*, int);
 typedef void(WFX_CALL* tFsContentPluginUnloading)(void);
+typedef void(WFX_CALL* tFsGetDefRootName)(char*, int);
+typedef void(WFX_CALL* tFsSetDefaultParams)(FsDefaultParamStruct*);
 
 }  // namespace wfx

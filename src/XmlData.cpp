@@ -253,7 +253,10 @@ bool XmlData::locateFile() {
                       ", which is not set.";
         return false;
     }
-    m_fileName = isAbsolute(value) ? value : withSeparator(theApp().m_pluginFolder) + value;
+    // A bare name lies beside the settings file (the plug-in folder unless
+    // that cannot be written).
+    const std::string& base = theApp().m_dataFolder.empty() ? theApp().m_pluginFolder : theApp().m_dataFolder;
+    m_fileName = isAbsolute(value) ? value : withSeparator(base) + value;
     return true;
 }
 
@@ -443,6 +446,7 @@ int XmlData::loadTree(int mode) {
             m_document = std::move(m_pending);
             m_stamp = m_pendingStamp;
             m_haveStamp = true;
+            setCommandNodeTime(m_stamp.lastWrite != 0 ? timeutil::fromUInt64(m_stamp.lastWrite) : timeutil::kNoTime);
         }
         if (!m_document) return 0;
         ReleaseStoreTree();
@@ -611,6 +615,7 @@ void XmlData::createDefaultDatabase() {
     tNavigationState& nav = navigation();
     std::unique_lock<std::recursive_mutex> guard(nav.mutex);
     ReleaseStoreTree();
+    setCommandNodeTime(timeutil::currentFileTime());
     tTreeNode baseNode = MakeBaseNode("My Passwords");
     baseNode.absolutePath = "\\";
     TreePos base = BuildCommandNodes(baseNode);

@@ -18,6 +18,9 @@ struct FileStamp {
     std::int64_t modified = 0;  // nanoseconds, or 100 ns units; only compared
     std::uint64_t device = 0;
     std::uint64_t identity = 0;
+    // The last write time as a FILETIME value (UTC, 100 ns steps since
+    // 1601), for showing; not compared.
+    std::uint64_t lastWrite = 0;
 
     bool operator==(const FileStamp& o) const {
         return size == o.size && modified == o.modified && device == o.device && identity == o.identity;
@@ -58,6 +61,13 @@ public:
     // Waits for an exclusive lock on `lockPath` (created when missing);
     // null, with `error`, when it cannot be had.
     virtual std::unique_ptr<FileLock> lockExclusive(const std::string& lockPath, std::string& error) = 0;
+    // True when a new file can be made in the folder now. Found out by making
+    // one (and removing it at once): permission bits say nothing for a
+    // privileged user or a read-only mount.
+    virtual bool canCreateIn(const std::string& folder) = 0;
+    // Makes a folder for the user alone, with any missing folder above it;
+    // true when it is there (made now or before) and is a folder.
+    virtual bool createPrivateFolder(const std::string& path, std::string& error) = 0;
 };
 
 }  // namespace platform

@@ -24,6 +24,8 @@ public:
     // hold in a test.
     std::map<std::string, std::uint64_t> reportedSize;
     std::set<std::string> locked;
+    // Last write times (FILETIME values) to report in stamps.
+    std::map<std::string, std::uint64_t> lastWrite;
     // Called after each stamp is taken, before the caller goes on: lets a
     // test act as another program at that very moment.
     std::function<void(const std::string&)> onStamp;
@@ -39,6 +41,24 @@ public:
         m_identity.erase(path);
     }
     std::function<void(const std::string& path)> beforeReplace;
+    // Folders in which (and below which) nothing can be created.
+    std::set<std::string> readOnlyFolders;
+    // Folders made by createPrivateFolder.
+    std::set<std::string> folders;
+
+    bool canCreateIn(const std::string& folder) override { return !underReadOnly(folder); }
+    bool createPrivateFolder(const std::string& path, std::string& error) override {
+        if (content.count(path)) {
+            error = "a file is in the way";
+            return false;
+        }
+        if (!folders.count(path) && underReadOnly(path)) {
+            error = "permission denied";
+            return false;
+        }
+        folders.insert(path);
+        return true;
+    }
 
     bool exists(const std::string& path) override { return content.count(path) || unreadable.count(path); }
     ReadResult readAll(const std::string& path, std::string& out) override {
@@ -104,6 +124,16 @@ public:
     }
 
 private:
+    bool underReadOnly(const std::string& path) const {
+        for (const std::string& r : readOnlyFolders) {
+            if (path == r) return true;
+            if (path.size() > r.size() && path.compare(0, r.size(), r) == 0 &&
+                (path[r.size()] == '/' || path[r.size()] == '\\'))
+                return true;
+        }
+        return false;
+    }
+
     class Held : public FileLock {
     public:
         Held(MemoryFiles& files, std::string path) : m_files(files), m_path(std::move(path)) {}
@@ -120,6 +150,7 @@ private:
         s.modified = m_version[path];
         if (!m_identity.count(path)) m_identity[path] = ++m_nextIdentity;  // put in place by a test
         s.identity = m_identity[path];
+        if (lastWrite.count(path)) s.lastWrite = lastWrite[path];
         return s;
     }
 

@@ -40,6 +40,9 @@ FileStamp stampOf(const struct stat& st) {
     FileStamp s;
     s.size = static_cast<std::uint64_t>(st.st_size);
     s.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    // FILETIME counts from 1601, 11644473600 seconds before 1970.
+    s.lastWrite = (static_cast<std::uint64_t>(st.st_mtim.tv_sec) + 11644473600u) * 10000000u +
+                  static_cast<std::uint64_t>(st.st_mtim.tv_nsec) / 100;
     s.device = static_cast<std::uint64_t>(st.st_dev);
     s.identity = static_cast<std::uint64_t>(st.st_ino);
     return s;
@@ -243,6 +246,38 @@ public:
             return nullptr;
         }
         return std::make_unique<PosixLock>(fd);
+    }
+
+    bool canCreateIn(const std::string& folder) override {
+        std::string pattern = (folder.empty() ? std::string(".") : folder) + "/.keyhold-probe.XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        int fd = ::mkstemp(name.data());
+        if (fd < 0) return false;
+        ::close(fd);
+        ::unlink(name.data());
+        return true;
+    }
+
+    bool createPrivateFolder(const std::string& path, std::string& error) override {
+        // Each missing folder on the way is made for the user alone.
+        for (std::string::size_type at = path.find('/', 1);; at = path.find('/', at + 1)) {
+            std::string part = at == std::string::npos ? path : path.substr(0, at);
+            // A folder above that cannot be made shows in the last one.
+            bool made = part.empty() || ::mkdir(part.c_str(), 0700) == 0 || errno == EEXIST;
+            if (at != std::string::npos) continue;
+            if (!made) {
+                error = "cannot make " + part + ": " + std::strerror(errno);
+                return false;
+            }
+            break;
+        }
+        struct stat st{};
+        if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            error = path + " is not a folder";
+            return false;
+        }
+        return true;
     }
 };
 

@@ -20,6 +20,7 @@ bool stampOf(HANDLE h, FileStamp& s) {
     s.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     s.modified = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
                                            info.ftLastWriteTime.dwLowDateTime);
+    s.lastWrite = static_cast<std::uint64_t>(s.modified);
     s.device = info.dwVolumeSerialNumber;
     s.identity = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return true;
@@ -190,6 +191,39 @@ public:
             return nullptr;
         }
         return std::unique_ptr<FileLock>(new Win32Lock(h));
+    }
+
+    bool canCreateIn(const std::string& folder) override {
+        static std::atomic<unsigned> counter{0};
+        std::string name = folder + "\\.keyhold-probe-" + std::to_string(GetCurrentProcessId()) + "-" +
+                           std::to_string(++counter);
+        HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        CloseHandle(h);
+        return true;
+    }
+
+    bool createPrivateFolder(const std::string& path, std::string& error) override {
+        // Made with the access rights of the folder above, as every new
+        // folder under the user's profile is private to the user.
+        for (std::string::size_type at = path.find_first_of("\\/", 3);; at = path.find_first_of("\\/", at + 1)) {
+            std::string part = at == std::string::npos ? path : path.substr(0, at);
+            // A folder above that cannot be made (a share's own name) shows in the last one.
+            bool made = CreateDirectoryA(part.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+            if (at != std::string::npos) continue;
+            if (!made) {
+                error = lastErrorText(("cannot make " + part).c_str());
+                return false;
+            }
+            break;
+        }
+        DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            error = path + " is not a folder";
+            return false;
+        }
+        return true;
     }
 };
 

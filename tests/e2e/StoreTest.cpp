@@ -2,7 +2,12 @@
 // browsing it, as a person does through the host.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <tinyxml.h>
+
+#include <ctime>
+#include <sstream>
 
 #include "PanelSession.h"
 
@@ -98,6 +103,42 @@ TEST_F(StoreE2ETest, DevelopmentPasswordSkipsTheDialog) {
     std::vector<std::string> shown = panel.sync();
     EXPECT_EQ(panel.passwordFieldsAsked(shown), 0) << joinLines(shown);
     EXPECT_TRUE(anyLineHas(shown, "Homebanking")) << joinLines(shown);
+    EXPECT_EQ(panel.quit(), 0);
+}
+
+// The command nodes' date: the host's "no date" on Windows; on Linux, whose
+// file manager shows every time as a date (and "no date" as 1999), the time
+// of the store file when it was read.
+TEST_F(StoreE2ETest, CommandNodesShowTheStoreTimeOnLinuxOnly) {
+    create("pw");
+    // A time long past on the file, so that the present cannot pass for it.
+    struct timespec times[2];
+    times[0].tv_sec = times[1].tv_sec = 1614834367;  // 2021-03-04 05:06:07 UTC
+    times[0].tv_nsec = times[1].tv_nsec = 0;
+    ASSERT_EQ(utimensat(AT_FDCWD, store().c_str(), times, 0), 0);
+
+    PanelSession panel(target, folder);
+    panel.send("ls");
+    panel.answerPasswordDialog({"pw"});
+    std::vector<std::string> shown = panel.sync();
+    const std::string expected = target.isWindows() ? "-" : "2021-03-04 05:06:07";
+    int seen = 0;
+    for (const std::string& line : shown) {
+        std::istringstream in(line);
+        std::string size, attributes, date, time, name;
+        in >> size >> attributes;
+        if (attributes != "00000080") continue;
+        for (int field = 0; field < 2; ++field) {
+            in >> date;
+            time.clear();
+            if (date != "-") in >> time;
+        }
+        std::getline(in >> std::ws, name);
+        if (name != "New Entry" && name != "Lock Keyhold" && name != "Default Auto Type Window is OFF") continue;
+        ++seen;
+        EXPECT_EQ(time.empty() ? date : date + " " + time, expected) << line;
+    }
+    EXPECT_EQ(seen, 3) << joinLines(shown);
     EXPECT_EQ(panel.quit(), 0);
 }
 

@@ -22,6 +22,8 @@ WFX_EXPORT int WFX_CALL FsExtractCustomIcon(char*, int, wfx::HICON*);
 WFX_EXPORT int WFX_CALL FsContentGetSupportedField(int, char*, char*, int);
 WFX_EXPORT int WFX_CALL FsContentGetValue(char*, int, int, void*, int, int);
 WFX_EXPORT wfx::BOOL WFX_CALL FsContentGetDefaultView(char*, char*, char*, char*, int);
+WFX_EXPORT void WFX_CALL FsGetDefRootName(char*, int);
+WFX_EXPORT void WFX_CALL FsSetDefaultParams(wfx::FsDefaultParamStruct*);
 #if !defined(_WIN32)
 #include "ExtensionApi.h"
 WFX_EXPORT void ExtensionInitialize(dcext::tExtensionStartupInfo*);

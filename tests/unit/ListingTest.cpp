@@ -1,4 +1,5 @@
 // Listing folders for the host.
+#include "Execute.h"
 #include "StoreFixture.h"
 
 namespace {
@@ -99,6 +100,65 @@ TEST_F(ListingTest, StandInHandlesAreHarmless) {
     EXPECT_EQ(FindClose(one), 0);
     EXPECT_FALSE(FindNext(wfx::invalidHandle(), &fd));
     EXPECT_EQ(FindClose(wfx::invalidHandle()), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Double Commander shows every time as a date, and "no date" reads as 1999
+// there: the Linux build dates the command nodes with the store file's time
+// (the time it was made, for a new store). The Windows builds keep "no date".
+class CommandNodeTimeTest : public StoreFixture {
+protected:
+    // The time of each command node listed in a folder.
+    std::vector<std::pair<std::string, FILETIME>> commandTimes(const std::string& path) {
+        std::vector<std::pair<std::string, FILETIME>> times;
+        wfx::WIN32_FIND_DATAA fd;
+        wfx::HANDLE h = FindFirst(path.c_str(), &fd);
+        if (h == wfx::invalidHandle()) return times;
+        do {
+            std::string name = fd.cFileName;
+            if (!(fd.dwFileAttributes & wfx::kAttrDirectory) && name != "Gmail")
+                times.push_back({name, fd.ftLastWriteTime});
+        } while (FindNext(h, &fd));
+        FindClose(h);
+        return times;
+    }
+    void expectAllAt(const std::string& path, const FILETIME& expected, std::size_t count) {
+        auto times = commandTimes(path);
+        EXPECT_EQ(times.size(), count) << path;
+        for (const auto& t : times) {
+            EXPECT_EQ(timeutil::toUInt64(t.second), timeutil::toUInt64(expected)) << path << ": " << t.first;
+        }
+    }
+};
+
+TEST_F(CommandNodeTimeTest, CommandNodesShowTheStoreFileTime) {
+    const FILETIME stored = timeutil::textToFileTime("1700000000");
+    files.content[store] = "<?xml version=\"1.0\" ?>\n<pswd basename=\"B\" id=\"1\" masterkey=\"" + hashOf("pw") +
+                           "\"><folder name=\"Mail\" id=\"2\"><file name=\"Gmail\" id=\"3\"/></folder></pswd>";
+    files.lastWrite[store] = timeutil::toUInt64(stored);
+    start("[MAIN]\nNewEntryFolder=1\n[AUTOLOCK]\nAutolock=0\n[DEVELOPMENT]\nMasterPassword=pw\n");
+    const FILETIME expected = kDatedCommandNodes ? stored : timeutil::kNoTime;
+    expectAllAt("\\", expected, 3);
+    expectAllAt("\\Mail", expected, 1);  // its "[New Entry]"
+    // The node put in place by the auto-type window command.
+    ExecuteFile("\\Default Auto Type Window is OFF", "open");
+    expectAllAt("\\", expected, 3);
+    // Locked, the root lists "UnLock Keyhold" alone.
+    ExecuteFile("\\Lock Keyhold", "open");
+    expectAllAt("\\", expected, 1);
+}
+
+TEST_F(CommandNodeTimeTest, ANewStoreDatesThemWithItsMaking) {
+    const FILETIME made = timeutil::textToFileTime("1600000000");
+    clock.now = timeutil::toUInt64(made);
+    start("[MAIN]\nNewEntryFolder=1\n[AUTOLOCK]\nAutolock=0\n");
+    willType("pw");
+    const FILETIME expected = kDatedCommandNodes ? made : timeutil::kNoTime;
+    expectAllAt("\\", expected, 3);
+    expectAllAt("\\Email", expected, 1);
 }
 
 }  // namespace
