@@ -9,6 +9,9 @@
  *   keyhold_dc_typing_window --grabbed
  *       Status 0 when another client holds a passive grab of Ctrl+Shift+Q on
  *       the root window (a global hot key is registered), 1 when not.
+ *   keyhold_dc_typing_window --close WINDOW
+ *       Asks the window manager to close the window (its close button:
+ *       _NET_CLOSE_WINDOW), as a person closing a program does.
  *   keyhold_dc_typing_window --clipboard
  *       Prints the text of the CLIPBOARD selection; status 1 when there is
  *       none within two seconds.
@@ -20,6 +23,7 @@
 
 #include <poll.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 static int grabRefused;
@@ -74,6 +78,19 @@ static int printClipboard(Display* d) {
     return 1;
 }
 
+static int closeWindow(Display* d, Window w) {
+    XEvent e = {0};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = w;
+    e.xclient.message_type = XInternAtom(d, "_NET_CLOSE_WINDOW", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = CurrentTime;
+    e.xclient.data.l[1] = 2; /* from a pager or other direct user action */
+    XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    XSync(d, False);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     Display* d = XOpenDisplay(NULL);
     if (!d) {
@@ -82,8 +99,9 @@ int main(int argc, char** argv) {
     }
     if (argc == 2 && strcmp(argv[1], "--grabbed") == 0) return probeGrab(d);
     if (argc == 2 && strcmp(argv[1], "--clipboard") == 0) return printClipboard(d);
+    if (argc == 3 && strcmp(argv[1], "--close") == 0) return closeWindow(d, (Window)strtoul(argv[2], NULL, 0));
     if (argc != 3) {
-        fprintf(stderr, "usage: keyhold_dc_typing_window OUTFILE TITLE | --grabbed | --clipboard\n");
+        fprintf(stderr, "usage: keyhold_dc_typing_window OUTFILE TITLE | --grabbed | --clipboard | --close WINDOW\n");
         return 2;
     }
     FILE* out = fopen(argv[1], "ab");

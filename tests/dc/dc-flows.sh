@@ -397,20 +397,24 @@ start_typing_window() {
   wait_until "$DC_WAIT" "the login form to have the focus" grep -q ready "$WORK/typing-window.out"
 }
 
-# Waits until exactly the text arrived in the login form, and that nothing
-# follows it for a moment.
+# Waits until exactly the entry arrived in the login form: its user name, a
+# Tab, its password and Enter, and that nothing follows for a moment.
+#   expect_typed USER PASSWORD
 expect_typed() {
-  local want=$1
-  wait_until "$DC_WAIT" "the typed text" sh -c "[ \"\$(od -An -c '$TYPED')\" = \"\$(printf '%s' '$want' | od -An -c)\" ]" ||
-    true
+  local want hex got end
+  want=$(printf '%s\t%s\n' "$1" "$2" | od -An -tx1 | tr -d ' \n')
+  end=$(( $(date +%s) + DC_WAIT ))
+  while [ "$(od -An -tx1 "$TYPED" | tr -d ' \n')" != "$want" ] && [ "$(date +%s)" -le "$end" ]; do
+    sleep 0.2
+  done
   sleep 1
-  local got
-  got=$(cat "$TYPED")
-  if [ "$got" != "$want" ] || [ "$(tail -c1 "$TYPED" | od -An -c | tr -d ' ')" != '\n' ]; then
-    log "expected: $(printf '%s' "$want" | od -An -c | tr -s ' ')"
-    log "typed:    $(od -An -c "$TYPED" | tr -s ' ')"
+  got=$(od -An -tx1 "$TYPED" | tr -d ' \n')
+  if [ "$got" != "$want" ]; then
+    log "expected: $(printf '%s\t%s\n' "$1" "$2" | od -An -c | tr -s ' ' | tr -d '\n')"
+    log "typed:    $(od -An -c "$TYPED" | tr -s ' ' | tr -d '\n')"
     fail "the login form did not receive exactly the entry"
   fi
+  log "the login form received exactly the entry"
 }
 
 press_hot_key() {
@@ -428,7 +432,7 @@ flow_AutoType() {
   start_typing_window
   step_shot login-form
   press_hot_key
-  expect_typed "$(printf 'ann.bank\tB(a)nk~^+%%{7}\n')"
+  expect_typed ann.bank 'B(a)nk~^+%{7}'
   step_shot typed
   quit_dc_cleanly
   check_console "$MASTER" "B(a)nk~^+%{7}"
@@ -453,7 +457,7 @@ flow_AutoTypeChooser() {
   step_shot chooser-second-picked
   key Return
   wait_closed "$c"
-  expect_typed "$(printf 'ann.login\tL0g(in)~^+%%{}\n')"
+  expect_typed ann.login 'L0g(in)~^+%{}'
   step_shot typed
   quit_dc_cleanly
   check_console "$MASTER" "L0g(in)~^+%{}" "B(a)nk~^+%{7}"
@@ -474,7 +478,7 @@ flow_AutoTypeLocked() {
   start_typing_window
   press_hot_key
   answer_master "$MASTER" hot-key-unlock
-  expect_typed "$(printf 'ann.bank\tB(a)nk~^+%%{7}\n')"
+  expect_typed ann.bank 'B(a)nk~^+%{7}'
   step_shot typed
   quit_dc_cleanly
   check_console "$MASTER" "B(a)nk~^+%{7}"
@@ -487,9 +491,9 @@ close_with_dialog_open() {
   local d
   d=$(dc_dialog "$title")
   step_shot dialog-open
-  dc_front
-  xdotool windowclose "$DC_WIN" >/dev/null 2>&1 || true
-  # Closing the main window as the window manager does it.
+  # DC's main window closed through the window manager, as its close button
+  # does.
+  "$KH_DC_TYPING_WINDOW" --close "$DC_WIN"
   local t0 end
   t0=$(date +%s%N)
   end=$(( t0 + 5000000000 ))

@@ -87,6 +87,8 @@ console_clean() {
 }
 
 source "$here/dc-flows.sh"
+# DC_EXTRA_FLOWS=FILE adds flows of one's own while trying things out.
+[ -z "${DC_EXTRA_FLOWS:-}" ] || source "$DC_EXTRA_FLOWS"
 case "$flow" in
   FirstRunConfiguration) start_display; dc_template ;;
   *)
