@@ -98,7 +98,11 @@ flow_FirstUse() {
   dc_start
   step_shot started
   [ ! -e "$STORE" ] || fail "a store exists before the first use"
-  dc_open_store
+  # Opened from DC's list of virtual file systems ("//"), as a user finds it.
+  key "$DC_KEY_VFS_LIST"
+  dc_select "Keyhold"
+  step_shot virtual-file-systems
+  key Return
   answer_new_master "$MASTER"
   wait_until "$DC_WAIT" "the new store" test -s "$STORE"
   dc_front
