@@ -19,7 +19,7 @@ LOGIN='Internet/Login|ann.login|L0g(in)~^+%{}|https://login.example|'
 answer_new_master() {
   local pw=$1 w w2
   if has_extension_api; then
-    w=$(dc_dialog '^Enter Password$')
+    w=$(dc_dialog '^Enter Password')
     step_shot new-master-form
     type_text "$pw"
     key Tab
@@ -304,7 +304,7 @@ flow_NewEntryForm() {
   dc_select "New Entry"
   key Return
   local w p
-  w=$(dc_dialog '^New Entry$')
+  w=$(dc_dialog '^New Entry')
   step_shot new-entry-form
   # The group list: the first folder in sorted order is Email.
   key Home
@@ -314,11 +314,17 @@ flow_NewEntryForm() {
   type_text "ann.new"
   key Tab
   type_text "https://webmail.example"
-  key Tab Tab
   step_shot new-entry-filled
-  # "*****": the entry password form, where Generate fills in a password.
-  key space
-  p=$(dc_dialog '^Enter Password$' "$w")
+  # On to "*****" (past the password fields, which take the focus only where
+  # they are not disabled) and press it: the entry password form.
+  local tries=0
+  p=""
+  while [ -z "$p" ] && [ $tries -lt 3 ]; do
+    key Tab space
+    tries=$((tries + 1))
+    p=$(DC_WAIT=3 dc_dialog_maybe '^Enter Password' "$w")
+  done
+  [ -n "$p" ] || fail "\"*****\" of New Entry did not open the entry password form"
   step_shot entry-password-form
   key Tab Tab Tab
   key space
@@ -328,7 +334,8 @@ flow_NewEntryForm() {
   wait_closed "$p"
   activate "$w"
   step_shot new-entry-with-password
-  key Tab
+  # Back from "*****" into a field, where Enter is OK.
+  key shift+Tab
   key Return
   wait_closed "$w"
   wait_store "$MASTER" '^entry /Email/Webmail	'
@@ -359,12 +366,12 @@ flow_ViewEntryForm() {
   dc_select "Gmail"
   key Return
   local w
-  w=$(dc_dialog '^View Entry$')
+  w=$(dc_dialog '^(View Entry|View/Modify entry)')
   step_shot view-entry-form
   key alt+m
   step_shot view-entry-modify
-  # From "&Modify" (last in tab order) on to group, title, user name.
-  key Tab Tab Tab
+  # "&Modify" hands the focus on to "*****"; back past the URL to the user name.
+  key shift+Tab shift+Tab
   key ctrl+a
   type_text "ann.changed"
   step_shot view-entry-changed
@@ -454,7 +461,7 @@ flow_AutoTypeChooser() {
   start_typing_window
   press_hot_key
   local c
-  c=$(dc_dialog '^Possible entries$')
+  c=$(dc_dialog '^Possible entries')
   step_shot chooser
   # OK, Cancel, then the list (sorted: Bank, Login); the second is picked.
   key Tab Tab Down

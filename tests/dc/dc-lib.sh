@@ -284,6 +284,25 @@ dc_dialog() {
   done
 }
 
+# As dc_dialog, but prints nothing (and succeeds) when no such dialog comes.
+dc_dialog_maybe() {
+  local title=$1; shift
+  local end=$(( $(date +%s) + DC_WAIT )) id ids x excluded
+  while [ "$(date +%s)" -le "$end" ]; do
+    ids=$(xdotool search --onlyvisible --name "$title" 2>/dev/null || true)
+    for id in $ids; do
+      [ "$id" != "${DC_WIN:-}" ] || continue
+      excluded=0
+      for x in "$@"; do if [ "$id" = "$x" ]; then excluded=1; fi; done
+      [ $excluded = 0 ] || continue
+      activate "$id"
+      echo "$id"
+      return 0
+    done
+    sleep 0.1
+  done
+}
+
 # Waits until the window no longer exists or is no longer visible.
 wait_closed() {
   local id=$1
