@@ -45,6 +45,8 @@ answer_master() {
   local pw=$1 name=${2:-master} w
   w=$(dc_dialog '^Enter Password')
   step_shot "$name"
+  # A form kept open after a wrong password still holds it.
+  key ctrl+a
   type_text "$pw"
   key Return
   wait_closed "$w"
@@ -152,7 +154,7 @@ flow_LockUnlock() {
   step_shot unlock-asks
   type_text "not the password"
   key Return
-  m=$(dc_dialog '.' "$w")
+  m=$(dc_dialog '^Keyhold$' "$w")
   step_shot wrong-password-message
   key Return
   wait_closed "$m"
