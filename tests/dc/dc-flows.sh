@@ -394,8 +394,19 @@ need_hot_key() {
 }
 
 # Waits until Ctrl+Shift+Q is grabbed on the root window (by the plug-in).
+# The probe holds the grab itself for one round trip to the X server when it
+# is free; probing twice a second keeps the chance of meeting the plug-in's
+# own grab there tiny, and the plug-in's log tells when it happened.
 wait_hot_key() {
-  wait_until "$DC_WAIT" "the plug-in to grab Ctrl+Shift+Q" "$KH_DC_TYPING_WINDOW" --grabbed
+  local end=$(( $(date +%s) + DC_WAIT ))
+  until "$KH_DC_TYPING_WINDOW" --grabbed; do
+    if grep -rqs 'refused the grab' "$LOGDIR"; then
+      fail "the plug-in's grab of Ctrl+Shift+Q was refused (by this suite's probe, or another client)"
+    fi
+    [ "$(date +%s)" -le "$end" ] || fail "the plug-in did not grab Ctrl+Shift+Q within ${DC_WAIT}s"
+    sleep 0.5
+  done
+  log "Ctrl+Shift+Q is grabbed"
 }
 
 # Starts the stand-in login form; its typed text goes to $TYPED.
@@ -479,7 +490,6 @@ flow_AutoTypeChooser() {
 # With the store locked, the hot key asks for the master password first.
 flow_AutoTypeLocked() {
   need_hot_key
-  need_extension_api
   store_make "$MASTER" "$BANK"
   dc_configure "$PLUGDIR/keyhold.wfx"
   dc_start
@@ -526,6 +536,7 @@ close_with_dialog_open() {
 
 flow_CloseWithChooserOpen() {
   need_hot_key
+  need_extension_api
   store_make "$MASTER" "$BANK" "$LOGIN"
   dc_configure "$PLUGDIR/keyhold.wfx"
   dc_start
