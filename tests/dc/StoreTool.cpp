@@ -150,10 +150,10 @@ int make(const std::string& file, const std::string& master, const std::vector<s
         f.SetAttribute("creationtime", now);
         root.InsertEndChild(f);
     }
-    for (const std::string& spec : entries) {
-        std::vector<std::string> p = split(spec, '|');
+    for (const std::string& given : entries) {
+        std::vector<std::string> p = split(given, '|');
         if (p.size() != 5) {
-            std::cerr << "an entry is Folder/Title|user|password|url|notes: " << spec << "\n";
+            std::cerr << "an entry is Folder/Title|user|password|url|notes: " << given << "\n";
             return 2;
         }
         std::string folder, title = p[0];
