@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Keyhold needs to build and test.
 #   setup-system.sh native   - native build and the terminal host
-#   setup-system.sh all      - plus the mingw-w64 cross toolchains, wine and Xvfb
+#   setup-system.sh all      - plus the mingw-w64 cross toolchains, wine, Xvfb
+#                              and Double Commander with what drives it
 # Safe to run again: it only installs what is missing.
 set -euo pipefail
 what=${1:-all}
@@ -16,6 +17,8 @@ native_pkgs=(build-essential cmake ninja-build pkg-config
 cross_pkgs=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
             binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 mingw-w64-tools
             dpkg-dev xvfb xauth x11-utils wine wine64 wine32:i386)
+# The plug-in in the real Double Commander, driven on Xvfb (tests/dc).
+desktop_pkgs=(doublecmd-gtk xdotool openbox imagemagick libx11-dev)
 
 missing() {
   local out=()
@@ -49,7 +52,7 @@ if [ "$what" = all ]; then
     $SUDO dpkg --add-architecture i386; need_update=1
   fi
   [ "$(enable_deb_src)" = 1 ] && need_update=1
-  pkgs+=("${cross_pkgs[@]}")
+  pkgs+=("${cross_pkgs[@]}" "${desktop_pkgs[@]}")
 fi
 
 todo=$(missing "${pkgs[@]}")
