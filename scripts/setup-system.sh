@@ -13,12 +13,13 @@ if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
 native_pkgs=(build-essential cmake ninja-build pkg-config
              libcrypto++-dev libtinyxml-dev libsimpleini-dev libboost-dev
              libgtest-dev libgmock-dev libreadline-dev libbenchmark-dev zip unzip
-             openssl libssl-dev perl clang libclang-rt-14-dev)
+             openssl libssl-dev perl clang libclang-rt-14-dev
+             libxcb1-dev libxcb-xtest0-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev)
 cross_pkgs=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
             binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 mingw-w64-tools
             dpkg-dev xvfb xauth x11-utils wine wine64 wine32:i386)
 # The plug-in in the real Double Commander, driven on Xvfb (tests/dc).
-desktop_pkgs=(doublecmd-gtk xdotool openbox imagemagick libx11-dev)
+desktop_pkgs=(doublecmd-gtk xdotool openbox imagemagick libx11-dev x11-xkb-utils)
 
 missing() {
   local out=()

@@ -81,6 +81,9 @@ WFX_EXPORT void WFX_CALL FsContentPluginUnloading(void) {
 WFX_EXPORT void ExtensionInitialize(dcext::tExtensionStartupInfo* StartupInfo) {
     guarded("ExtensionInitialize", 0, [&] {
         platform::hostExtension().initialize(StartupInfo);
+        // DC's own configuration folder: where settings go when the
+        // plug-in's folder cannot be written.
+        setHostConfigFolder(platform::hostExtension().pluginConfDir());
         return 0;
     });
 }
@@ -88,6 +91,7 @@ WFX_EXPORT void ExtensionInitialize(dcext::tExtensionStartupInfo* StartupInfo) {
 WFX_EXPORT void ExtensionFinalize(void*) {
     guarded("ExtensionFinalize", 0, [] {
         platform::hostExtension().finalize();
+        setHostConfigFolder(std::string());
         return 0;
     });
 }
