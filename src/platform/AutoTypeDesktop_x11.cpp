@@ -13,6 +13,7 @@
 // the map leaves empty, typed there, and the map put back.
 #include "platform/AutoTypeDesktop_x11.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -313,6 +314,7 @@ public:
     }
 
     ~X11AutoTypeDesktop() override {
+        m_destroying = true;
         stopHotKey();
         {
             std::lock_guard<std::recursive_mutex> guard(m_lock);
@@ -362,8 +364,16 @@ public:
         m_wakeWrite = pipeFds[1];
         m_exitCode = 0;
         try {
+            {
+                std::lock_guard<std::mutex> guard(m_endLock);
+                m_loopEnded = false;
+            }
             m_thread = std::thread([this, c, root, grab, modifiers, key, onPress = std::move(onPress)] {
-                m_exitCode = hotKeyLoop(c, root, grab, modifiers, key, onPress);
+                const int code = hotKeyLoop(c, root, grab, modifiers, key, onPress);
+                std::lock_guard<std::mutex> guard(m_endLock);
+                m_exitCode = code;
+                m_loopEnded = true;
+                m_endSignal.notify_all();
             });
         } catch (const std::system_error&) {
             closeHotKeyResources();
@@ -386,9 +396,28 @@ public:
         } while (written < 0 && errno == EINTR);
         if (std::this_thread::get_id() == m_thread.get_id()) {
             // Asked from its own onPress: it ends when that returns, and a
-            // later stop (or the destructor) joins it.
+            // later stop joins it. The process may be ending on this very
+            // thread (a host that exits from inside a dialog it shows for
+            // us): then nothing is left to join it.
+            if (m_destroying) m_thread.detach();
             return 0;
         }
+        // The thread ends as soon as its onPress returns. An onPress that
+        // waits for a dialog which the host shows on the thread calling us
+        // (its main thread, leaving or unloading us) never returns while we
+        // wait here: past the bound the thread is let go, and this library
+        // stays loaded under it.
+        std::unique_lock<std::mutex> ended(m_endLock);
+        if (!m_endSignal.wait_for(ended, kStopWait, [this] { return m_loopEnded; })) {
+            ended.unlock();
+            KH_LOG(eWarning, "Hot key: its thread is still busy (a dialog is open): it is let go");
+            keepLibraryLoaded();
+            m_thread.detach();
+            m_hotKeyConnection = nullptr;  // still the thread's
+            m_wakeRead = m_wakeWrite = -1;
+            return 0;
+        }
+        ended.unlock();
         m_thread.join();
         closeHotKeyResources();
         return m_exitCode;
@@ -676,6 +705,15 @@ private:
             Reply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
         }
         return code;
+    }
+
+    // A thread let go runs on in this library's code: the library is not
+    // unloaded under it (a second reference that is never given back).
+    static void keepLibraryLoaded() {
+        Dl_info info{};
+        if (dladdr(reinterpret_cast<void*>(&keepLibraryLoaded), &info) == 0 || info.dli_fname == nullptr) return;
+        if (dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) == nullptr)
+            KH_LOG(eWarning, "Hot key: the library could not be kept loaded");
     }
 
     void closeHotKeyResources() {
@@ -1134,6 +1172,13 @@ private:
 
     std::mutex m_control;  // start and stop
     std::thread m_thread;
+    // The hot-key loop has returned (its exit code is in m_exitCode).
+    std::mutex m_endLock;
+    std::condition_variable m_endSignal;
+    bool m_loopEnded = true;
+    std::atomic<bool> m_destroying{false};
+    // How long a stop waits for an onPress that is running.
+    static constexpr std::chrono::milliseconds kStopWait{2000};
     xcb_connection_t* m_hotKeyConnection = nullptr;
     int m_wakeRead = -1;
     int m_wakeWrite = -1;
