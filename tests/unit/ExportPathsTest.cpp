@@ -12,6 +12,7 @@
 
 #include "Exports.h"
 #include "StoreFixture.h"
+#include "SettingsLocation.h"
 #include "platform/HostExtension.h"
 
 namespace {
@@ -250,7 +251,11 @@ TEST(ExtensionExportsTest, TheHostsCallbacksAreCopiedAndForgottenAtFinalize) {
     EXPECT_EQ(platform::hostExtension().calls().messageBox, &answerOk);
     EXPECT_TRUE(platform::hostExtension().calls().hasDialogs());
     EXPECT_EQ(platform::hostExtension().pluginConfDir(), "/home/user/.config/doublecmd/");
+    // DC's configuration folder is where the settings go when the plug-in's
+    // folder cannot be written.
+    EXPECT_EQ(hostConfigFolder(), "/home/user/.config/doublecmd/");
     ExtensionFinalize(nullptr);
+    EXPECT_EQ(hostConfigFolder(), "");
     EXPECT_FALSE(platform::hostExtension().calls().hasDialogs());
     EXPECT_EQ(platform::hostExtension().calls().messageBox, nullptr);
     ExtensionInitialize(nullptr);
