@@ -487,9 +487,9 @@ flow_AutoTypeChooser() {
   check_console "$MASTER" "L0g(in)~^+%{}" "B(a)nk~^+%{7}"
 }
 
-# With the store locked, the hot key asks for the master password first.
-flow_AutoTypeLocked() {
-  need_hot_key
+# A store with the bank entry, locked in DC; the hot key pressed in the test
+# window.
+hot_key_on_locked_store() {
   store_make "$MASTER" "$BANK"
   dc_configure "$PLUGDIR/keyhold.wfx"
   dc_start
@@ -500,6 +500,12 @@ flow_AutoTypeLocked() {
   wait_hot_key
   start_typing_window
   press_hot_key
+}
+
+# With the store locked, the hot key asks for the master password first.
+flow_AutoTypeLocked() {
+  need_hot_key
+  hot_key_on_locked_store
   answer_master "$MASTER" hot-key-unlock
   expect_typed ann.bank 'B(a)nk~^+%{7}'
   step_shot typed
@@ -576,16 +582,7 @@ flow_CloseWithChooserOpen() {
 
 flow_CloseWithUnlockOpen() {
   need_hot_key
-  store_make "$MASTER" "$BANK"
-  dc_configure "$PLUGDIR/keyhold.wfx"
-  dc_start
-  open_store
-  dc_select "Lock Keyhold"
-  key Return
-  dc_select "UnLock Keyhold"
-  wait_hot_key
-  start_typing_window
-  press_hot_key
+  hot_key_on_locked_store
   close_with_dialog_open '^Enter Password'
 }
 

@@ -266,22 +266,10 @@ dc_select() {
 # brings it to the front and prints its id.
 #   dc_dialog REGEX [EXCLUDED_ID...]
 dc_dialog() {
-  local title=$1; shift
-  local end=$(( $(date +%s) + DC_WAIT )) id ids x excluded
-  while :; do
-    ids=$(xdotool search --onlyvisible --name "$title" 2>/dev/null || true)
-    for id in $ids; do
-      [ "$id" != "${DC_WIN:-}" ] || continue
-      excluded=0
-      for x in "$@"; do if [ "$id" = "$x" ]; then excluded=1; fi; done
-      [ $excluded = 0 ] || continue
-      activate "$id"
-      echo "$id"
-      return 0
-    done
-    [ "$(date +%s)" -le "$end" ] || fail "no dialog titled /$title/ within ${DC_WAIT}s"
-    sleep 0.1
-  done
+  local id
+  id=$(dc_dialog_maybe "$@")
+  [ -n "$id" ] || fail "no dialog titled /$1/ within ${DC_WAIT}s"
+  echo "$id"
 }
 
 # As dc_dialog, but prints nothing (and succeeds) when no such dialog comes.
