@@ -96,7 +96,7 @@ TEST_F(LogE2ETest, MultilineLayoutWritesBlocksIntoTheDaysFile) {
     const std::regex block(
         "\r\n={60}\r\nDATE & TIME OF LOGGING THIS MESSAGE:[A-Z][a-z]+day, [A-Z][a-z]+ [0-9]{2} [0-9]{4}, "
         "[0-9]{2}:[0-9]{2}:[0-9]{2} [AP]M\r\nPROCESS NAME:[^\r\n]*keyhold-panel[^\r\n]*\r\n"
-        "COMPONENT NAME: {9}Keyholder\r\nMODULE NAME: {9}[A-Za-z]+\\.(cpp|h)\r\nMODULE LINE NO: {9}[0-9]+\r\n"
+        "COMPONENT NAME: {9}Keyholder\r\nMODULE NAME: {9}[A-Za-z0-9_]+\\.(cpp|h)\r\nMODULE LINE NO: {9}[0-9]+\r\n"
         "MODULE VERSION: {9}\r\nProcess Id: {9}[0-9]+\r\nThread Id: {9}[0-9]+\r\n"
         "MESSAGE LEVEL: {9}(5|40|50|60|70|80|90)\r\nMESSAGE: {9}[^\r\n]+\r\n");
     std::size_t blocks = 0, at = 0;
@@ -116,7 +116,7 @@ TEST_F(LogE2ETest, OtherLayoutWritesOneLinePerMessage) {
     const std::string log = theLog();
     ASSERT_FALSE(log.empty());
     std::istringstream lines(log);
-    const std::regex line("Thr[ 0-9]{4}[0-9]+ \\| [A-Za-z]+\\.(cpp|h)\\([0-9]+\\) \\| "
+    const std::regex line("Thr[ 0-9]{4}[0-9]+ \\| [A-Za-z0-9_]+\\.(cpp|h)\\([0-9]+\\) \\| "
                           "e(Rubbish|Information|Important|Warning|TroubleShoot|Error|Fatal): .* \r");
     std::size_t count = 0;
     for (std::string l; std::getline(lines, l); ++count) ASSERT_TRUE(std::regex_match(l, line)) << l;
