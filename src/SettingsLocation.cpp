@@ -43,7 +43,8 @@ std::string userConfigFolder() {
     if (platform::environment().get("APPDATA", value) && !value.empty()) return value;
     return std::string();
 #else
-    // The base directory specification ignores a relative XDG_CONFIG_HOME.
+    // A relative XDG_CONFIG_HOME is no configuration folder: it is ignored,
+    // as the desktop's own programs ignore it.
     if (platform::environment().get("XDG_CONFIG_HOME", value) && isFullPath(value)) return value;
     if (platform::environment().get("HOME", value) && isFullPath(value)) return joined(value, ".config");
     return std::string();
