@@ -542,12 +542,14 @@ close_with_dialog_open() {
   log "DC ended after $(( ($(date +%s%N) - t0) / 1000000 )) ms, status $DC_STATUS"
   # DC 1.0.10 makes a plug-in's form with its main form as owner and frees it
   # on the plug-in's thread once the dialog returns. When its main form goes
-  # first (the session ends with the dialog open), the form is freed twice:
-  # an access violation in TDialogBox.Destroy (fdialogbox.pas line 641),
-  # runtime error 217. That one is DC's own and is reported, not failed;
-  # any other end by a signal or an exception fails.
-  if [ "$DC_STATUS" = 217 ] && dc_double_free_of_plugin_form; then
-    log "KNOWN DC 1.0.10 DEFECT: DC freed the plug-in's form twice at exit (fdialogbox.pas:641); see $DC_CONF/doublecmd.err"
+  # at the same time (the session ends with the dialog open), the two threads
+  # destroy the form together: an access violation or a list error inside
+  # the forms' destructor (TCustomForm.Destroy, customform.inc; or
+  # TDialogBox.Destroy, fdialogbox.pas line 641), runtime error 217. That
+  # one is DC's own and is reported, not failed; any other end by a signal
+  # or an exception fails.
+  if [ "$DC_STATUS" = 217 ] && dc_form_destroyed_twice; then
+    log "KNOWN DC 1.0.10 DEFECT: DC destroyed the plug-in's form on two threads at exit; see $DC_CONF/doublecmd.err"
     return 0
   fi
   [ "$DC_STATUS" -lt 128 ] || fail "DC ended by signal $(( DC_STATUS - 128 ))"
@@ -557,14 +559,21 @@ close_with_dialog_open() {
   fi
 }
 
-# The last crash report DC wrote is the double free of a dialog form: an
-# access violation whose first frame of DC's own is TDialogBox.Destroy.
-dc_double_free_of_plugin_form() {
-  local err="$DC_CONF/doublecmd.err" report
+# The last crash report DC wrote is that of a form destroyed twice: an access
+# violation or a list error whose first frame with a source line is in a
+# form's destructor.
+dc_form_destroyed_twice() {
+  local err="$DC_CONF/doublecmd.err" report frame line
   [ -f "$err" ] || return 1
   report=$(awk '/^--------------- /{block=""} {block=block $0 "\n"} END{printf "%s", block}' "$err")
-  grep -q 'EAccessViolation' <<<"$report" || return 1
-  grep -m1 -E 'line [0-9]+, column [0-9]+ of .*fdialogbox\.pas' <<<"$report" | grep -q 'line 641, column 1 of fdialogbox.pas'
+  grep -qE 'Unhandled exception: (EAccessViolation|EListError)' <<<"$report" || return 1
+  frame=$(grep -m1 -oE 'line [0-9]+, column [0-9]+ of [^ ]+' <<<"$report") || return 1
+  line=$(awk '{print $2}' <<<"${frame//,/}")
+  case "$frame" in
+    *" of include/customform.inc") [ "$line" -ge 90 ] && [ "$line" -le 130 ] ;;
+    *" of fdialogbox.pas") [ "$line" = 641 ] ;;
+    *) return 1 ;;
+  esac
 }
 
 flow_CloseWithChooserOpen() {

@@ -64,6 +64,16 @@ dc_cleanup() {
     stop_pid "$pid"
   done
   stop_pid "$XVFB_PID"
+  # A flow that failed keeps what tells why: DC's crash reports and the
+  # plug-in's log (the flows' stores hold test secrets only).
+  if [ "$rc" != 0 ] && [ "$rc" != 77 ] && [ -n "${WORK:-}" ] && [ -n "${KH_DC_OUTPUT:-}" ]; then
+    local kept="$KH_DC_OUTPUT/failures/${flow:-flow}"
+    rm -rf "$kept"; mkdir -p "$kept"
+    cp "$WORK/dc-config/doublecmd.err" "$kept/" 2>/dev/null
+    cp "$WORK"/plugin/Keyhold/*.log "$kept/" 2>/dev/null
+    [ -n "${DC_OUT:-}" ] && cp "$DC_OUT" "$kept/console.txt" 2>/dev/null
+    log "kept for a look: $kept"
+  fi
   if [ "${KEEP_WORK:-0}" != 1 ] && [ -n "${WORK:-}" ]; then rm -rf "$WORK"; fi
   exit "$rc"
 }
