@@ -60,6 +60,12 @@ platform::HostRequest hostRequestOf(const tHostConnection& host) {
         WipedBuffer r(size, '\0');
         std::memcpy(r.data(), answer.data(), std::min(answer.size(), size - 1));
         bool ok = proc(pluginNr, type, t.data(), x.data(), r.data(), static_cast<int>(size - 1)) != 0;
+        if (platform::isLetGo()) {
+            // Given back by a host that is leaving: the answer (perhaps a
+            // password) is wiped, and the thread stays here.
+            WipedBuffer().swap(r);
+            platform::parkIfLetGo();
+        }
         r.back() = '\0';
         std::string given(r.data(), static_cast<std::size_t>(std::find(r.begin(), r.end(), '\0') - r.begin()));
         secureWipe(answer);

@@ -34,7 +34,9 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -368,8 +370,30 @@ public:
                 std::lock_guard<std::mutex> guard(m_endLock);
                 m_loopEnded = false;
             }
-            m_thread = std::thread([this, c, root, grab, modifiers, key, onPress = std::move(onPress)] {
-                const int code = hotKeyLoop(c, root, grab, modifiers, key, onPress);
+            // The dispatch's own state outlives this object: a thread let go
+            // in the middle of a dispatch looks at it, and only at it, when
+            // the dispatch comes back.
+            auto dispatch = std::make_shared<DispatchState>();
+            m_dispatch = dispatch;
+            std::function<void()> press = [dispatch, onPress = std::move(onPress)] {
+                {
+                    std::lock_guard<std::mutex> guard(dispatch->lock);
+                    dispatch->running = true;
+                }
+                try {
+                    onPress();
+                } catch (...) {
+                    KH_LOG(eError, "Hot key: the dispatch ended with an exception");
+                }
+                std::unique_lock<std::mutex> guard(dispatch->lock);
+                dispatch->running = false;
+                if (!dispatch->letGo) return;
+                guard.unlock();
+                // Its desktop and connection may be gone: it stays here.
+                for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+            };
+            m_thread = std::thread([this, c, root, grab, modifiers, key, press = std::move(press)] {
+                const int code = hotKeyLoop(c, root, grab, modifiers, key, press);
                 std::lock_guard<std::mutex> guard(m_endLock);
                 m_exitCode = code;
                 m_loopEnded = true;
@@ -410,14 +434,22 @@ public:
         std::unique_lock<std::mutex> ended(m_endLock);
         if (!m_endSignal.wait_for(ended, kStopWait, [this] { return m_loopEnded; })) {
             ended.unlock();
-            KH_LOG(eWarning, "Hot key: its thread is still busy (a dialog is open): it is let go");
-            keepLibraryLoaded();
-            m_thread.detach();
-            m_hotKeyConnection = nullptr;  // still the thread's
-            m_wakeRead = m_wakeWrite = -1;
-            return 0;
+            std::unique_lock<std::mutex> dispatch(m_dispatch->lock);
+            if (m_dispatch->running) {
+                // It stays in its dispatch until it comes back and parks;
+                // it touches neither its connection nor its pipe again, so
+                // both go now, and the combination with them.
+                m_dispatch->letGo = true;
+                KH_LOG(eWarning, "Hot key: its thread is still busy (a dialog is open): it is let go");
+                keepLibraryLoaded();
+                letGoWhileRunning(m_thread);
+                dispatch.unlock();
+                closeHotKeyResources();
+                return 0;
+            }
+        } else {
+            ended.unlock();
         }
-        ended.unlock();
         m_thread.join();
         closeHotKeyResources();
         return m_exitCode;
@@ -666,11 +698,7 @@ private:
                 continue;  // the checks read events into the queue
             }
             if (pressed) {
-                try {
-                    onPress();
-                } catch (...) {
-                    KH_LOG(eError, "Hot key: the dispatch ended with an exception");
-                }
+                onPress();
                 // Presses that came while it ran are dropped: everything the
                 // server has sent up to now is read and thrown away.
                 Reply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
@@ -1172,6 +1200,14 @@ private:
 
     std::mutex m_control;  // start and stop
     std::thread m_thread;
+    // One dispatch of the hot key at a time: running while its onPress
+    // runs; let go when a stop gave up waiting for it.
+    struct DispatchState {
+        std::mutex lock;
+        bool running = false;
+        bool letGo = false;
+    };
+    std::shared_ptr<DispatchState> m_dispatch;
     // The hot-key loop has returned (its exit code is in m_exitCode).
     std::mutex m_endLock;
     std::condition_variable m_endSignal;

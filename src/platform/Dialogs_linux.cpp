@@ -22,6 +22,7 @@
 #include "platform/DialogForm_dc.h"
 #include "platform/Dialogs.h"
 #include "platform/HostExtension.h"
+#include "platform/Threads.h"
 #include "security/SecureString.h"
 
 namespace platform {
@@ -207,6 +208,7 @@ int runInHost(CDialogLogic& logic, const HostExtensionCalls& calls) {
     const std::string form = dcform::formText(logic.dialogTemplate(), logic.windowTitle(), registered.tag, true);
     calls.dialogBoxLFM(reinterpret_cast<std::intptr_t>(form.data()), static_cast<unsigned long>(form.size()),
                        &dialogProcedure);
+    parkIfLetGo();  // given back by a host that is leaving
     if (!controls.initialized()) return 0;
     // Closed by the window's own close button or by DC: as Cancel. The form
     // is gone; the logic is not asked again.

@@ -7,6 +7,7 @@
 #include "WfxApi.h"
 #include "platform/HostExtension.h"
 #include "platform/MessageBoxes.h"
+#include "platform/Threads.h"
 
 namespace platform {
 namespace {
@@ -16,6 +17,7 @@ MessageAnswer inHost(dcext::tMessageBoxProc messageBox, const std::string& text,
     long flags = buttons == MessageButtons::YesNo ? dcext::MB_YESNO : dcext::MB_OK;
     if (icon == MessageIcon::Error) flags |= dcext::MB_ICONERROR;
     const int answer = messageBox(const_cast<char*>(text.c_str()), const_cast<char*>(caption.c_str()), flags);
+    parkIfLetGo();  // given back by a host that is leaving
     switch (answer) {
         case dcext::ID_OK:
             return MessageAnswer::Ok;

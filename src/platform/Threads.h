@@ -7,10 +7,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <algorithm>
+#include <chrono>
 #include <functional>
+#include <mutex>
 #include <new>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace platform {
 
@@ -59,6 +63,39 @@ inline void letGoOf(std::thread& thread) {
         new (room[slot]) std::thread(std::move(thread));
     else
         new std::thread(std::move(thread));
+}
+
+// A thread that a stop could wait for no longer, because it waits in a dialog
+// that the host shows on the very thread that stops us, is let go while it
+// still runs in the plug-in. By the time the host gives it back, the objects
+// it was using may be gone (the host is leaving): parkIfLetGo, called where
+// such a thread comes back from the host, keeps it there, touching nothing,
+// until the process ends. The list of such threads is never freed, so that
+// it outlives every other object of the library.
+inline std::mutex& letGoRunningLock() {
+    static std::mutex* lock = new std::mutex;
+    return *lock;
+}
+inline std::vector<std::thread::id>& letGoRunningThreads() {
+    static std::vector<std::thread::id>* ids = new std::vector<std::thread::id>;
+    return *ids;
+}
+inline void letGoWhileRunning(std::thread& thread) {
+    if (!thread.joinable()) return;
+    {
+        std::lock_guard<std::mutex> guard(letGoRunningLock());
+        letGoRunningThreads().push_back(thread.get_id());
+    }
+    thread.detach();
+}
+inline bool isLetGo() {
+    std::lock_guard<std::mutex> guard(letGoRunningLock());
+    const std::vector<std::thread::id>& ids = letGoRunningThreads();
+    return std::find(ids.begin(), ids.end(), std::this_thread::get_id()) != ids.end();
+}
+inline void parkIfLetGo() {
+    if (!isLetGo()) return;
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
 }
 
 }  // namespace platform

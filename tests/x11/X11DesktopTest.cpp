@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -593,6 +594,42 @@ TEST_F(X11Desktop, StopWakesTheThreadAtOnce) {
         EXPECT_FALSE(desktop->hotKeyStarted());
         EXPECT_EQ(other.keysDown(), std::vector<int>());
     }
+}
+
+// A dispatch waiting in a dialog that the host shows on the thread which
+// stops us (its main thread, leaving) cannot end while the stop waits: the
+// stop gives up after its bound and lets the thread go. When the host at last
+// gives the thread back, the desktop it ran for is gone: it must stay where
+// it is (under AddressSanitizer a thread that went on would read the freed
+// desktop), and a new desktop starts afresh.
+TEST_F(X11Desktop, StopLetsGoOfADispatchWaitingForTheStoppingThread) {
+    auto gate = std::make_shared<std::promise<void>>();
+    std::shared_future<void> opened = gate->get_future().share();
+    auto inDispatch = std::make_shared<std::promise<void>>();
+    ASSERT_EQ(desktop->startHotKey(platform::kHotKeyControl | platform::kHotKeyShift, 'Q',
+                                   [opened, inDispatch] {
+                                       inDispatch->set_value();
+                                       opened.wait();  // the host's dialog
+                                   }),
+              0);
+    ASSERT_EQ(run("xdotool key ctrl+shift+q"), 0);
+    ASSERT_EQ(inDispatch->get_future().wait_for(5s), std::future_status::ready);
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(desktop->stopHotKey(), 0);
+    const auto took = std::chrono::steady_clock::now() - before;
+    EXPECT_GE(took, 1s);  // it did wait for the dispatch first
+    EXPECT_LT(took, 10s);
+    EXPECT_FALSE(desktop->hotKeyStarted());
+    desktop.reset();
+    gate->set_value();  // the host gives the thread back
+    std::this_thread::sleep_for(500ms);
+    desktop = platform::makeX11AutoTypeDesktop();
+    ASSERT_NE(desktop, nullptr);
+    std::atomic<int> presses{0};
+    ASSERT_EQ(desktop->startHotKey(platform::kHotKeyControl | platform::kHotKeyShift, 'Q', [&] { ++presses; }), 0);
+    ASSERT_EQ(run("xdotool key ctrl+shift+q"), 0);
+    EXPECT_TRUE(waitFor([&] { return presses == 1; }));
+    EXPECT_EQ(desktop->stopHotKey(), 0);
 }
 
 // ---- Without a display ----------------------------------------------------
