@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/AutoTypeDesktop.h"
+#include "platform/HeldKeys_memory.h"
 
 namespace platform {
 
@@ -121,11 +122,11 @@ public:
     // Holds a key down for the next `polls` reads of its state (-1: for ever).
     void holdKey(unsigned key, int polls) {
         std::lock_guard<std::mutex> g(m_lock);
-        m_held[key] = polls;
+        m_keys.hold(key, polls);
     }
     int keyPolls() {
         std::lock_guard<std::mutex> g(m_lock);
-        return m_keyPolls;
+        return m_keys.reads();
     }
     // Presses the registered combination. False when it is not registered,
     // or when the hot-key thread is busy with an earlier press or ending (the
@@ -175,16 +176,7 @@ public:
     }
     bool isKeyDown(unsigned key) override {
         std::lock_guard<std::mutex> g(m_lock);
-        ++m_keyPolls;
-        auto it = m_held.find(key);
-        if (it == m_held.end()) return false;
-        if (it->second < 0) return true;
-        if (it->second == 0) {
-            m_held.erase(it);
-            return false;
-        }
-        --it->second;
-        return true;
+        return m_keys.read(key);
     }
 
     WindowHandle foregroundWindow() override { return foreground; }
@@ -347,8 +339,7 @@ private:
     bool m_busy = false;
     int m_handled = 0;
     int m_startCalls = 0;
-    std::map<unsigned, int> m_held;
-    int m_keyPolls = 0;
+    HeldKeys m_keys;
     std::vector<WindowHandle> m_front;
 };
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/Desktop_memory.h"
+#include "platform/HeldKeys_memory.h"
 #include "platform/HotKeys.h"
 
 namespace platform {
@@ -97,11 +98,11 @@ public:
     // Holds a key down for the next `polls` reads of its state (-1: for ever).
     void holdKey(unsigned key, int polls) {
         std::lock_guard<std::mutex> g(m_lock);
-        m_held[key] = polls;
+        m_keys.hold(key, polls);
     }
     int keyPolls() {
         std::lock_guard<std::mutex> g(m_lock);
-        return m_keyPolls;
+        return m_keys.reads();
     }
     // Presses the combination. False when no window has it registered, or
     // when its loop is busy with an earlier press or ending (the press is
@@ -259,16 +260,7 @@ public:
 
     bool isKeyDown(unsigned virtualKey) override {
         std::lock_guard<std::mutex> g(m_lock);
-        ++m_keyPolls;
-        auto it = m_held.find(virtualKey);
-        if (it == m_held.end()) return false;
-        if (it->second < 0) return true;
-        if (it->second == 0) {
-            m_held.erase(it);
-            return false;
-        }
-        --it->second;
-        return true;
+        return m_keys.read(virtualKey);
     }
 
     bool bringToFront(void* window) override {
@@ -322,8 +314,7 @@ private:
     std::vector<std::thread::id> m_callbackThreads;
     std::vector<std::thread::id> m_loopThreads;
     int m_handled = 0;
-    std::map<unsigned, int> m_held;
-    int m_keyPolls = 0;
+    HeldKeys m_keys;
     int m_sentChecks = 0;
     int m_quitRequests = 0;
     std::vector<void*> m_front;
