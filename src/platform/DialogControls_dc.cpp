@@ -6,24 +6,13 @@
 #include <stdexcept>
 
 #include "platform/DialogForm_dc.h"
+#include "platform/ListItems.h"
 #include "security/SecureString.h"
 
 namespace platform {
 namespace {
 
 using namespace dcext;
-
-// Sorted lists compare without regard to case, as Windows lists do.
-bool caseless(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
-void wipeAll(std::vector<std::string>& texts) {
-    for (std::string& text : texts) secureWipe(text);
-    texts.clear();
-}
 
 // A multi-line edit of the host separates lines with LF; the notes keep
 // Windows line ends (CR LF), as the Windows edit gives them.
@@ -272,12 +261,7 @@ void DcDialogControls::fillList(Control& c, const std::vector<std::string>& item
                                 const std::vector<std::string>* toolTips) {
     // The list is sorted here, not by the host: its order is then known
     // without asking for the items' texts back.
-    std::vector<std::size_t> order(items.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    if (c.tpl.sorted) {
-        std::stable_sort(order.begin(), order.end(),
-                         [&items](std::size_t a, std::size_t b) { return caseless(items[a], items[b]); });
-    }
+    const std::vector<std::size_t> order = listOrder(items, c.tpl.sorted);
     for (std::intptr_t n = send(c.name, DM_LISTGETCOUNT); n > 0; --n) send(c.name, DM_LISTDELETE, n - 1);
     wipeAll(c.items);
     wipeAll(c.toolTips);

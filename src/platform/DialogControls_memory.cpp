@@ -4,22 +4,9 @@
 #include <cctype>
 #include <stdexcept>
 
+#include "platform/ListItems.h"
+
 namespace platform {
-namespace {
-
-// Sorted Win32 lists compare without regard to case.
-bool caseless(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
-void wipeAll(std::vector<std::string>& texts) {
-    for (std::string& text : texts) secureWipe(text);
-    texts.clear();
-}
-
-}  // namespace
 
 MemoryDialogControls::~MemoryDialogControls() {
     // What the fields and lists showed may be secrets: field values, titles
@@ -162,12 +149,7 @@ void MemoryDialogControls::fillList(Control& c, const std::vector<std::string>& 
     // Items may be titles of encrypted entries and tool tips their notes:
     // they are sorted by their places, so that no sorting buffer is freed
     // with a copy in it, and what the list held before is wiped.
-    std::vector<std::size_t> order(items.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    if (c.tpl.sorted) {
-        std::stable_sort(order.begin(), order.end(),
-                         [&items](std::size_t a, std::size_t b) { return caseless(items[a], items[b]); });
-    }
+    const std::vector<std::size_t> order = listOrder(items, c.tpl.sorted);
     wipeAll(c.items);
     wipeAll(c.itemToolTips);
     c.items.reserve(items.size());
