@@ -462,10 +462,8 @@ flow_AutoType() {
   check_console "$MASTER" "B(a)nk~^+%{7}"
 }
 
-# Two entries match: the chooser appears in DC, and the one picked is typed.
-flow_AutoTypeChooser() {
-  need_hot_key
-  need_extension_api
+# A store with two entries for the test window; the hot key pressed in it.
+hot_key_with_two_matches() {
   store_make "$MASTER" "$BANK" "$LOGIN"
   dc_configure "$PLUGDIR/keyhold.wfx"
   dc_start
@@ -473,6 +471,13 @@ flow_AutoTypeChooser() {
   wait_hot_key
   start_typing_window
   press_hot_key
+}
+
+# Two entries match: the chooser appears in DC, and the one picked is typed.
+flow_AutoTypeChooser() {
+  need_hot_key
+  need_extension_api
+  hot_key_with_two_matches
   local c
   c=$(dc_dialog '^Possible entries')
   step_shot chooser
@@ -579,13 +584,7 @@ dc_form_destroyed_twice() {
 flow_CloseWithChooserOpen() {
   need_hot_key
   need_extension_api
-  store_make "$MASTER" "$BANK" "$LOGIN"
-  dc_configure "$PLUGDIR/keyhold.wfx"
-  dc_start
-  open_store
-  wait_hot_key
-  start_typing_window
-  press_hot_key
+  hot_key_with_two_matches
   close_with_dialog_open '^Possible entries'
 }
 
