@@ -25,9 +25,36 @@ int CSettingsStore::load(const std::string& content) {
     return m_impl->ini.LoadData(content.data(), content.size());
 }
 
-int CSettingsStore::saveToString(std::string& out) const {
+namespace {
+
+// Whether a name read from a file is written back so that it reads back as
+// itself. The loader takes any text before "=" as a key, so a file may hold
+// keys that begin with what opens a section or a comment, or with a byte
+// order mark, which the next load takes for something else: the lines after
+// them, our own settings among them, would then be read wrongly.
+bool keyWritesBack(const char* name) {
+    const std::string key(name);
+    if (key.empty() || key[0] == '[' || key[0] == ';' || key[0] == '#') return false;
+    if (key.compare(0, 3, "\xEF\xBB\xBF") == 0) return false;
+    return key.find_first_of("=\r\n") == std::string::npos;
+}
+
+}  // namespace
+
+int CSettingsStore::saveToString(std::string& out) {
     std::lock_guard<std::mutex> guard(m_mutex);
     out.clear();
+    // Keys that would not read back as themselves are dropped: they are
+    // none of ours, and kept they would take our settings with them.
+    CSimpleIniStore::TNamesDepend sections;
+    m_impl->ini.GetAllSections(sections);
+    for (const auto& section : sections) {
+        CSimpleIniStore::TNamesDepend keys;
+        m_impl->ini.GetAllKeys(section.pItem, keys);
+        for (const auto& key : keys) {
+            if (!keyWritesBack(key.pItem)) m_impl->ini.Delete(section.pItem, key.pItem, false);
+        }
+    }
     return m_impl->ini.Save(out, false);
 }
 

@@ -18,7 +18,9 @@ public:
 
     // The store's own result codes: negative on failure.
     int load(const std::string& content);
-    int saveToString(std::string& out) const;
+    // The text to write. Keys of the file that would not read back as
+    // themselves (none of ours) are dropped from the store first.
+    int saveToString(std::string& out);
     // The stored text, or the default when the key is absent.
     std::string getText(const std::string& section, const std::string& key, const std::string& defaultText) const;
     // 2 when the key was inserted, 1 when it was updated, negative on failure.

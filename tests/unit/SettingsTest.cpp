@@ -145,6 +145,35 @@ TEST_F(PluginSettingsTest, SetValueReachesTheStoreAndTheFileOnlyAtUnload) {
     EXPECT_TRUE(again.m_defaultATW->GetValue());
 }
 
+// A file may hold keys that the store would write back so that they read
+// back as something else: a byte-order mark in the middle of the file stays
+// in the key it begins; written back at the start of the file, the next load
+// takes the mark away and leaves a key that opens a section, and with it a
+// multi-line value swallows what follows. Our own settings, written after
+// such a key, must survive saves and loads all the same. (A file the fuzz
+// target for the settings found.)
+TEST_F(PluginSettingsTest, OwnSettingsSurviveAKeyThatCannotBeWrittenBack) {
+    files.content[ini] = std::string(
+        "\xEF.ck\x1d" "99]\n\xEF\xBB\xBF\xEF\xBB\xBF[[Key=<<<y=+T-F\xCF\xCA\t\t\r\r'.ck\x1d"
+        "99]\n\xEF\xBB\xBF\xEF\xBB\xBF[[Key=<<<y=+T-F\xCF\xFE\n\t\x1d\r#\xFE\n\t");
+    bool toggled = false;
+    std::string hotKey;
+    {
+        PluginSettings s;
+        s.load(ini, folder);
+        hotKey = s.m_hotKey->GetValue();
+        toggled = !s.m_defaultATW->GetValue();
+        s.m_defaultATW->SetValue(toggled);
+    }
+    for (int round = 0; round < 3; ++round) {
+        PluginSettings s;
+        s.load(ini, folder);
+        EXPECT_EQ(s.m_defaultATW->GetValue(), toggled) << "round " << round;
+        EXPECT_EQ(s.m_hotKey->GetValue(), hotKey) << "round " << round;
+        s.m_defaultATW->SetValue(toggled);  // written back as it is
+    }
+}
+
 struct ContentCase {
     const char* name;
     std::string content;
