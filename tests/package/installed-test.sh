@@ -39,7 +39,10 @@ case $mode in
     depends=$(dpkg-deb -f "$deb" Depends)
     # Every library the plug-in needs comes from a package it depends on.
     while read -r lib; do
-      path=$(ldd "$plugin" | awk -v l="$lib" '$1 == l { print $3 }')
+      # "name => path (address)", or "path (address)" for the dynamic loader
+      # (needed for the thread-local variables' __tls_get_addr).
+      path=$(ldd "$plugin" | awk -v l="$lib" '$1 == l && $2 == "=>" { print $3; exit }
+                                             { n = split($1, p, "/") } n > 1 && p[n] == l { print $1; exit }')
       [ -n "$path" ] || fail "cannot find $lib"
       pkg=""
       real=$(readlink -f "$path")
