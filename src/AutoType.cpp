@@ -171,32 +171,58 @@ bool isAutoTypeLine(const std::string& line) {
            line.find(kAutoType) != std::string::npos;
 }
 
-void parseAutoType(tTreeNode& entry) {
+tAutoTypeDefinitions readAutoTypeDefinitions(const tTreeNode& entry) {
+    tAutoTypeDefinitions definitions;
     std::string notes;
-    if (!plainNotes(entry, notes)) return;
-    entry.autoTypeSequence = keywordValue(notes, kAutoType);
+    if (!plainNotes(entry, notes)) return definitions;
+    definitions.read = true;
+    definitions.sequence = keywordValue(notes, kAutoType);
+    keywordValues(notes, kAutoTypeWindow, definitions.windows);
+    for (std::string& pattern : definitions.windows) pattern = lowerCased(pattern);
+    secureWipe(notes);
+    return definitions;
+}
+
+namespace {
+
+void applySequence(tTreeNode& entry, std::string&& sequence) {
+    entry.autoTypeSequence = std::move(sequence);
     if (!entry.autoTypeSequence.empty())
         KH_LOG(eRubbish, "Auto-Type Found: %d characters", static_cast<int>(entry.autoTypeSequence.size()));
     else
         KH_LOG(eRubbish, "No Auto-Type Found");
 }
 
-void parseAutoTypeWindows(tTreeNode& entry) {
-    std::string notes;
-    if (!plainNotes(entry, notes)) return;
-    // Start afresh: the same entry is parsed again after every unlock and edit.
-    entry.autoTypeWindows.clear();
-    keywordValues(notes, kAutoTypeWindow, entry.autoTypeWindows);
+// Starts afresh: the same entry is parsed again after every unlock and edit.
+void applyWindows(tTreeNode& entry, std::list<std::string>&& windows) {
+    entry.autoTypeWindows = std::move(windows);
     if (entry.autoTypeWindows.empty()) {
         KH_LOG(eRubbish, "No Auto-Type-Window Found");
         return;
     }
     KH_LOG(eRubbish, "Found %d Auto-Type-Window ", static_cast<int>(entry.autoTypeWindows.size()));
-    int number = 0;
-    for (std::string& pattern : entry.autoTypeWindows) {
-        KH_LOG(eRubbish, "Auto-Type-Window Found: #%d", ++number);
-        pattern = lowerCased(pattern);
-    }
+    for (int number = 1; number <= static_cast<int>(entry.autoTypeWindows.size()); ++number)
+        KH_LOG(eRubbish, "Auto-Type-Window Found: #%d", number);
+}
+
+}  // namespace
+
+void applyAutoTypeDefinitions(tTreeNode& entry, tAutoTypeDefinitions&& definitions) {
+    if (!definitions.read) return;
+    applySequence(entry, std::move(definitions.sequence));
+    applyWindows(entry, std::move(definitions.windows));
+}
+
+void parseAutoTypeDefinitions(tTreeNode& entry) { applyAutoTypeDefinitions(entry, readAutoTypeDefinitions(entry)); }
+
+void parseAutoType(tTreeNode& entry) {
+    tAutoTypeDefinitions definitions = readAutoTypeDefinitions(entry);
+    if (definitions.read) applySequence(entry, std::move(definitions.sequence));
+}
+
+void parseAutoTypeWindows(tTreeNode& entry) {
+    tAutoTypeDefinitions definitions = readAutoTypeDefinitions(entry);
+    if (definitions.read) applyWindows(entry, std::move(definitions.windows));
 }
 
 bool matchesWindow(const tTreeNode& entry, const std::string& lowerTitle) {

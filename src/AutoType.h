@@ -50,6 +50,20 @@ bool isAutoTypeLine(const std::string& line);
 void parseAutoType(tTreeNode& entry);
 void parseAutoTypeWindows(tTreeNode& entry);
 
+// Both at once, the notes decrypted once: what a store's unlock and an edit
+// use. In two steps for many entries: `readAutoTypeDefinitions` only reads
+// the entry and logs nothing but the decryption, so that entries can be read
+// on several threads at once; `applyAutoTypeDefinitions` then sets the fields
+// and logs what the two parses log.
+struct tAutoTypeDefinitions {
+    bool read = false;  // false: the notes could not be decrypted
+    std::string sequence;
+    std::list<std::string> windows;  // lower-cased
+};
+tAutoTypeDefinitions readAutoTypeDefinitions(const tTreeNode& entry);
+void applyAutoTypeDefinitions(tTreeNode& entry, tAutoTypeDefinitions&& definitions);
+void parseAutoTypeDefinitions(tTreeNode& entry);
+
 // True when the entry may be typed into the window; `lowerTitle` is the
 // window's title, already lower-cased. An entry without patterns matches a
 // window whose title holds the entry's (lower-cased) title.

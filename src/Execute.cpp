@@ -163,8 +163,7 @@ int newEntry(const Resolved& at, const tTreeNode& command) {
     if (dialog.DoModal() != kDialogOk) return -1;
     tTreeNode entry;
     dialog.GetNodeData(entry);
-    parseAutoType(entry);
-    parseAutoTypeWindows(entry);
+    parseAutoTypeDefinitions(entry);
     if (!validTitle(entry.name)) {
         tTreeNode::releaseUniqueNumber(entry.uniqueNumber);
         message("A title cannot be empty or contain \"\\\" or \"/\".");
@@ -240,8 +239,7 @@ int openEntry(const std::string& path, const Resolved& at) {
     if (answer == kDialogOk && dialog.m_modified == 1) {
         tTreeNode edited;
         dialog.GetNodeData(edited);
-        parseAutoType(edited);
-        parseAutoTypeWindows(edited);
+        parseAutoTypeDefinitions(edited);
         edited.copyFileInfo(copy);
         // What the dialog does not show stays as stored.
         edited.icon = copy.icon;

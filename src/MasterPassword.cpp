@@ -8,6 +8,7 @@
 #include "AutoType.h"
 #include "KeyholdApp.h"
 #include "Log.h"
+#include "ParallelWork.h"
 #include "PassWordDlg.h"
 #include "XmlData.h"
 #include "platform/MessageBoxes.h"
@@ -146,9 +147,11 @@ bool DecryptTitle() {
     bool changed = false;
     // The entries change in place: the other threads read them under this guard.
     std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
+    std::vector<tTreeNode*> entries;
     for (TreePos p = tree.begin(); p != tree.end(); ++p) {
         tTreeNode& n = *p;
         if (!n.isEntry()) continue;
+        entries.push_back(&n);
         if (n.encrypted || n.markedForEncryption) {
             KH_LOG(eRubbish, "Entry #%u", static_cast<unsigned>(n.uniqueNumber));
             // Titles with a salt were decrypted while the tree was built.
@@ -167,9 +170,14 @@ bool DecryptTitle() {
             changed |= encryptUnsalted(n.lastAccessTimeText, n.lastAccessTimeSalt);
             changed |= encryptUnsalted(n.lastModTimeText, n.lastModTimeSalt);
         }
-        parseAutoType(n);
-        parseAutoTypeWindows(n);
     }
+    // The auto-type definitions of every entry, its notes decrypted once, on
+    // all cores; the entries take them in tree order.
+    std::vector<tAutoTypeDefinitions> definitions(entries.size());
+    parallel::forEachIndex(entries.size(), [&entries, &definitions](std::size_t i) {
+        definitions[i] = readAutoTypeDefinitions(*entries[i]);
+    });
+    for (std::size_t i = 0; i < entries.size(); ++i) applyAutoTypeDefinitions(*entries[i], std::move(definitions[i]));
     if (changed) xmlData().setDirty(true);
     KH_LEAVE("DecryptTitle");
     return changed;
@@ -256,23 +264,27 @@ int ReEncryptAll(const CSecureString& previous, const CSecureString& next) {
         KH_LOG(eTroubleShoot, "Tree is empty!");
         return 0;
     }
-    // Every new ciphertext first; the tree changes only once all of them exist.
+    // Every new ciphertext first, all fields at once on all cores; the tree
+    // changes only once all of them exist.
     std::vector<PlannedField> plan;
     for (TreePos p = tree.begin(); p != tree.end(); ++p) {
         tTreeNode& n = *p;
         std::vector<StoredField> fields = encryptedFields(n);
         if (fields.empty()) continue;
         if (n.isEntry()) KH_LOG(eRubbish, "Entry #%u", static_cast<unsigned>(n.uniqueNumber));
-        for (const StoredField& f : fields) {
-            PlannedField planned{&n, f, *f.text, std::string()};
-            if (!ReEncryptOne(previous, next, planned.text, *f.salt, planned.salt)) {
-                KH_LOG(eError, "A field of node number %d does not decrypt under the previous master password; "
-                               "the store is left as it was",
-                       static_cast<int>(n.uniqueNumber));
-                return 0;
-            }
-            plan.push_back(std::move(planned));
-        }
+        for (const StoredField& f : fields) plan.push_back(PlannedField{&n, f, *f.text, std::string()});
+    }
+    std::vector<char> done(plan.size(), 0);
+    parallel::forEachIndex(plan.size(), [&plan, &done, &previous, &next](std::size_t i) {
+        PlannedField& planned = plan[i];
+        done[i] = ReEncryptOne(previous, next, planned.text, *planned.field.salt, planned.salt) ? 1 : 0;
+    });
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        if (done[i] != 0) continue;
+        KH_LOG(eError, "A field of node number %d does not decrypt under the previous master password; "
+                       "the store is left as it was",
+               static_cast<int>(plan[i].node->uniqueNumber));
+        return 0;
     }
     swapIn(plan, next);
     if (xmlData().writeWholeXml() != 1) {
