@@ -6,12 +6,14 @@
 
 #include <cstddef>
 #include <iterator>
+#include <utility>
 
 template <class T>
 class Tree {
     struct Cell {
         Cell() = default;
         explicit Cell(const T& v) : value(v) {}
+        explicit Cell(T&& v) : value(std::move(v)) {}
         T value{};
         Cell* parent = nullptr;
         Cell* firstChild = nullptr;
@@ -126,6 +128,13 @@ public:
     // Appends a copy of the value as the last child of `parent`.
     Position appendChild(Position parent, const T& value) {
         Cell* c = new Cell(value);
+        linkAsLastChild(c, parent.cell_);
+        return Position(c);
+    }
+
+    // Appends the value itself, moved, as the last child of `parent`.
+    Position appendChild(Position parent, T&& value) {
+        Cell* c = new Cell(std::move(value));
         linkAsLastChild(c, parent.cell_);
         return Position(c);
     }

@@ -143,6 +143,16 @@ void tTreeNode::setLastAccessTimeStored(const std::string& stored) {
     lastAccessTimeText = stored;
     ftLastAccessTime = timeutil::kNoTime;
 }
+void tTreeNode::setCreationTimeStored(const std::string& stored) {
+    if (creationTimeSalt.empty() || stored.empty()) return setCreationTime(stored);
+    creationTimeText = stored;
+    ftCreationTime = timeutil::kNoTime;
+}
+FILETIME tTreeNode::storedCreationTime() const {
+    if (timeutil::isNoTime(ftCreationTime) && !creationTimeText.empty() && !creationTimeSalt.empty())
+        KH_LOG(eRubbish, "Decrypt creationtime.");
+    return storedFileTime(ftCreationTime, creationTimeText, creationTimeSalt);
+}
 FILETIME tTreeNode::lastModFileTime() const { return storedFileTime(ftLastWriteTime, lastModTimeText, lastModTimeSalt); }
 FILETIME tTreeNode::lastAccessFileTime() const {
     return storedFileTime(ftLastAccessTime, lastAccessTimeText, lastAccessTimeSalt);

@@ -111,6 +111,11 @@ struct tTreeNode {
     void setLastAccessTimeStored(const std::string& stored);
     FILETIME lastModFileTime() const;
     FILETIME lastAccessFileTime() const;
+    // Loading: stores an encrypted creation time without decrypting it; the
+    // loader decrypts the times of all entries at once (storedCreationTime,
+    // which only reads the node) and sets `ftCreationTime`.
+    void setCreationTimeStored(const std::string& stored);
+    FILETIME storedCreationTime() const;
 
     // Unique numbers: mode 0 sets the number as it is, mode 1 registers it (or
     // a fresh one when it is 0 or already in use).

@@ -2,6 +2,7 @@
 
 #include <tinyxml.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "Listing.h"
 #include "MasterPassword.h"
 #include "Log.h"
+#include "ParallelWork.h"
 #include "XmlNesting.h"
 #include "platform/Environment.h"
 #include "platform/Files.h"
@@ -70,19 +72,31 @@ bool carryNumber(TiXmlElement* e, std::uint32_t number) {
     return true;
 }
 
-// Line ends as the library's own file loading leaves them.
-std::string normalisedLineEnds(const std::string& in) {
-    std::string out;
-    out.reserve(in.size());
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        if (in[i] == '\r') {
-            out += '\n';
-            if (i + 1 < in.size() && in[i + 1] == '\n') ++i;
+// Line ends as the library's own file loading leaves them, in place: the
+// text of a large store is not held twice while it is read.
+void normaliseLineEnds(std::string& text) {
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            text[out++] = '\n';
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
         } else {
-            out += in[i];
+            text[out++] = text[i];
         }
     }
-    return out;
+    std::fill(text.begin() + static_cast<std::ptrdiff_t>(out), text.end(), '\0');
+    text.resize(out);
+}
+
+// `extra` more bytes behind the text without the string doubling its buffer
+// (as appending to a full one does): a store's text can be large.
+void makeRoom(std::string& text, std::size_t extra) {
+    if (text.capacity() >= text.size() + extra) return;
+    std::string larger;
+    larger.reserve(text.size() + extra);
+    larger.assign(text);
+    secureWipe(text);
+    text.swap(larger);
 }
 
 void addTextChild(TiXmlElement& parent, const char* name, const std::string& text, const std::string& salt) {
@@ -119,7 +133,7 @@ void readEntry(const TiXmlElement* e, tTreeNode& node) {
             node.notes = text, node.notesSalt = salt;
         } else if (tag == "creationtime") {
             node.creationTimeSalt = salt;
-            node.setCreationTime(text);
+            node.setCreationTimeStored(text);
         } else if (tag == "lastmodtime") {
             node.lastModTimeSalt = salt;
             node.setLastModTimeStored(text);
@@ -318,10 +332,11 @@ int XmlData::initializeXmlData() {
             secureWipe(content);
             return fail("elements nested too deeply");
         }
-        content = normalisedLineEnds(content);
+        normaliseLineEnds(content);
         // The parser steps over a UTF-8 sequence by its lead byte without looking
         // for the end of the text; zeros behind the end keep a sequence cut off
         // there from taking it past the buffer.
+        makeRoom(content, 8);
         content.append(8, '\0');
         auto document = std::make_unique<TiXmlDocument>(m_fileName);
         // A value is read as it was written: the parser's default folds runs
@@ -344,6 +359,35 @@ int XmlData::initializeXmlData() {
 }
 
 void XmlData::buildTree(TiXmlNode* xml, TreePos parent, const std::string& path) {
+    std::vector<TreePos> entries;
+    buildNodes(xml, parent, path, entries);
+    finishEntries(entries);
+}
+
+// What the listing needs of every entry just read, its title and its creation
+// time, decrypted on all cores; then each entry takes its place in the paths
+// and icons, in the order the file holds them.
+void XmlData::finishEntries(const std::vector<TreePos>& entries) {
+    struct Decrypted {
+        std::string title;
+        FILETIME created = timeutil::kNoTime;
+    };
+    std::vector<Decrypted> decrypted(entries.size());
+    parallel::forEachIndex(entries.size(), [&entries, &decrypted](std::size_t i) {
+        const tTreeNode& entry = *entries[i];
+        if (!entry.titleSalt.empty()) security::decrypt(entry.encryptedTitle, entry.titleSalt, decrypted[i].title);
+        decrypted[i].created = entry.storedCreationTime();
+    });
+    PasswordTree& tree = passwordTree();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        tTreeNode& entry = *entries[i];
+        if (!entry.titleSalt.empty()) entry.name.swap(decrypted[i].title);
+        entry.ftCreationTime = decrypted[i].created;
+        entry.registerNode(tree.parent(entries[i]));
+    }
+}
+
+void XmlData::buildNodes(TiXmlNode* xml, TreePos parent, const std::string& path, std::vector<TreePos>& entries) {
     PasswordTree& tree = passwordTree();
     for (TiXmlNode* n = xml->FirstChild(); n != nullptr; n = n->NextSibling()) {
         TiXmlElement* e = n->ToElement();
@@ -361,10 +405,10 @@ void XmlData::buildTree(TiXmlNode* xml, TreePos parent, const std::string& path)
             base.xmlElement = e;
             base.absolutePath = "\\";
             TreePos root = BuildCommandNodes(base);
-            buildTree(e, root, "\\");
+            buildNodes(e, root, "\\", entries);
         } else if (isNamed(e, "pswd") || !parent.valid() || parent == tree.end()) {
             // A second root, or elements outside the root: nothing of their own.
-            buildTree(e, parent, path);
+            buildNodes(e, parent, path, entries);
         } else if (isNamed(e, "folder")) {
             tTreeNode folder;
             folder.nodeType = eNode_Directory;
@@ -388,7 +432,7 @@ void XmlData::buildTree(TiXmlNode* xml, TreePos parent, const std::string& path)
             if (settings().m_newEntryFolder->GetValue()) {
                 tree.appendChild(pos, MakeCommandNode("[New Entry]", eNode_FolderNewEntry));
             }
-            buildTree(e, pos, pos->absolutePath);
+            buildNodes(e, pos, pos->absolutePath, entries);
         } else if (isNamed(e, "file")) {
             tTreeNode entry;
             entry.fileAttributes = wfx::kAttrNormal;
@@ -399,14 +443,12 @@ void XmlData::buildTree(TiXmlNode* xml, TreePos parent, const std::string& path)
             entry.setUniqueNumber(numberOf(e), 1);
             if (carryNumber(e, entry.uniqueNumber)) m_dirty = true;
             entry.xmlElement = e;
-            if (!entry.titleSalt.empty()) {
-                entry.name.clear();
-                security::decrypt(entry.encryptedTitle, entry.titleSalt, entry.name);
-            }
-            entry.registerNode(parent);
-            tree.appendChild(parent, entry);
+            // Its title and creation time are decrypted with all the others
+            // (finishEntries).
+            if (!entry.titleSalt.empty()) entry.name.clear();
+            entries.push_back(tree.appendChild(parent, std::move(entry)));
         } else {
-            buildTree(e, parent, path);
+            buildNodes(e, parent, path, entries);
         }
     }
 }

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "TreeNode.h"
 #include "platform/Files.h"
@@ -92,6 +93,10 @@ public:
     // Builds the tree below `parent` from an XML node (the document for a
     // whole file).
     void buildTree(TiXmlNode* xml, TreePos parent, const std::string& path);
+
+private:
+    void buildNodes(TiXmlNode* xml, TreePos parent, const std::string& path, std::vector<TreePos>& entries);
+    void finishEntries(const std::vector<TreePos>& entries);
 
 private:
     bool locateFile();

@@ -1,5 +1,6 @@
 // The store file: what loading reads, what writing writes, single changes,
 // locking and re-encryption.
+#include "ParallelWork.h"
 #include "StoreFixture.h"
 
 namespace {
@@ -285,6 +286,91 @@ TEST_F(XmlDataTest, TextCutOffInsideAUtf8SequenceIsRefusedSafely) {
     xmlData().resetForTesting();
     messageBoxes.shown.clear();
     EXPECT_TRUE(list("\\").empty());
+}
+
+}  // namespace
+
+namespace {
+
+// A store read on several threads: every entry gets its own title, creation
+// time and auto-type definitions, whatever thread decrypted them, and the
+// tree is the one a single thread builds.
+class ParallelLoadTest : public XmlDataTest {
+protected:
+    void TearDown() override {
+        parallel::setThreadCountForTesting(0);
+        XmlDataTest::TearDown();
+    }
+    struct Seen {
+        std::string path, name, created, sequence;
+        std::list<std::string> windows;
+        bool operator==(const Seen& o) const {
+            return path == o.path && name == o.name && created == o.created && sequence == o.sequence &&
+                   windows == o.windows;
+        }
+    };
+    std::vector<Seen> loadOn(std::size_t threads, const std::string& inner) {
+        parallel::setThreadCountForTesting(threads);
+        xmlData().resetForTesting();
+        resetTreeForTesting();
+        resetUniqueNumbersForTesting();
+        theApp().m_masterPassword.clear();
+        open(inner);
+        std::vector<Seen> seen;
+        for (TreePos p = passwordTree().begin(); p != passwordTree().end(); ++p) {
+            if (!p->isEntry()) continue;
+            seen.push_back(Seen{p->absolutePath, p->name, timeutil::fileTimeToText(p->ftCreationTime),
+                                p->autoTypeSequence, p->autoTypeWindows});
+        }
+        return seen;
+    }
+};
+
+TEST_F(ParallelLoadTest, EveryEntryGetsItsOwnValuesOnAnyNumberOfThreads) {
+    auto enc = [&](const std::string& text) { return encryptedUnder("pw", text); };
+    auto field = [&](const char* tag, const std::string& text) {
+        auto e = enc(text);
+        return std::string("<") + tag + " salt=\"" + e.second + "\">" + e.first + "</" + tag + ">";
+    };
+    std::string inner;
+    for (int f = 0; f < 3; ++f) {
+        inner += "<folder name=\"F" + std::to_string(f) + "\" id=\"" + std::to_string(1000 + f) +
+                 "\" creationtime=\"100\">";
+        for (int i = 0; i < 70; ++i) {
+            const std::string n = std::to_string(f) + "-" + std::to_string(i);
+            const std::string id = std::to_string(2000 + f * 100 + i);
+            if (i % 7 == 3) {  // plain, marked for encryption
+                inner += "<file name=\"Plain " + n + "\" id=\"" + id + "\" encrypt=\"true\"><password>p</password>"
+                         "<notes>Auto-Type-Window:Plain " + n + "</notes><creationtime>" + std::to_string(500 + i) +
+                         "</creationtime></file>";
+                continue;
+            }
+            auto title = enc("Title " + n);
+            inner += "<file name=\"" + title.first + "\" salt=\"" + title.second + "\" id=\"" + id + "\">" +
+                     field("password", "pw" + n) + field("creationtime", std::to_string(1000000 + i)) +
+                     (i % 5 == 0 ? std::string()
+                                 : field("notes", "Auto-Type:{USERNAME}" + n + "\r\nAuto-Type-Window:*Win " + n +
+                                                      "\r\nAuto-Type-Window:Other*")) +
+                     "</file>";
+        }
+        inner += "</folder>";
+    }
+    const std::vector<Seen> one = loadOn(1, inner);
+    ASSERT_EQ(one.size(), 210u);
+    // The values themselves, spot-checked: an encrypted entry with notes, one
+    // without notes, and a plain one.
+    const Seen& e = one[1];  // F0, entry 1
+    EXPECT_EQ(e.name, "Title 0-1");
+    EXPECT_EQ(e.path, "\\F0\\Title 0-1");
+    EXPECT_EQ(e.created, "1000001");
+    EXPECT_EQ(e.sequence, "{USERNAME}0-1");
+    EXPECT_EQ(e.windows, (std::list<std::string>{"*win 0-1", "other*"}));
+    EXPECT_EQ(one[5].name, "Title 0-5");
+    EXPECT_TRUE(one[5].sequence.empty() && one[5].windows.empty());
+    EXPECT_EQ(one[3].name, "Plain 0-3");
+    EXPECT_EQ(one[3].created, "503");
+    EXPECT_EQ(one[3].windows, std::list<std::string>{"plain 0-3"});
+    for (std::size_t threads : {2, 3, 8}) EXPECT_TRUE(loadOn(threads, inner) == one) << threads << " threads";
 }
 
 }  // namespace
