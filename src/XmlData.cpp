@@ -344,6 +344,8 @@ int XmlData::initializeXmlData() {
         // change a plain user name or password ("a  b", " secret") at every
         // load. The text between elements is dropped either way.
         TiXmlBase::SetCondenseWhiteSpace(false);
+        // No row and column kept for every node: only the error's text is used.
+        document->SetTabSize(0);
         document->Parse(content.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
         secureWipe(content);
         if (document->Error()) return fail(document->ErrorDesc());
