@@ -45,7 +45,7 @@ bool sectionWritesBack(const char* name) { return std::string(name).find_first_o
 
 // Sections and keys that would not read back as themselves are dropped: they
 // are none of ours, and kept they would take our settings with them.
-void dropKeysThatDoNotWriteBack(CSimpleIniStore& ini) {
+void dropWhatDoesNotWriteBack(CSimpleIniStore& ini) {
     CSimpleIniStore::TNamesDepend sections;
     ini.GetAllSections(sections);
     for (const auto& section : sections) {
@@ -67,14 +67,14 @@ int CSettingsStore::load(const std::string& content) {
     std::lock_guard<std::mutex> guard(m_mutex);
     const int loaded = m_impl->ini.LoadData(content.data(), content.size());
     if (loaded < 0) return loaded;
-    dropKeysThatDoNotWriteBack(m_impl->ini);
+    dropWhatDoesNotWriteBack(m_impl->ini);
     return loaded;
 }
 
 int CSettingsStore::saveToString(std::string& out) {
     std::lock_guard<std::mutex> guard(m_mutex);
     out.clear();
-    dropKeysThatDoNotWriteBack(m_impl->ini);
+    dropWhatDoesNotWriteBack(m_impl->ini);
     return m_impl->ini.Save(out, false);
 }
 
