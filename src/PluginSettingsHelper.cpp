@@ -13,17 +13,16 @@ using CSimpleIniStore = CSimpleIniTempl<char, SI_NoCase<char>, SI_ConvertA<char>
 
 struct CSettingsStore::Impl {
     // UTF-8 off, one value per key (a repeated key keeps the later value),
-    // multi-line values on.
-    CSimpleIniStore ini{false, false, true};
+    // multi-line values off: none of the settings has more than one line,
+    // and a multi-line value left open takes the rest of the file, which
+    // written back reads differently (its carriage returns become line
+    // feeds, a line of it may end it early, the lines after it become
+    // settings). "Key=<<<TAG" is read as that text.
+    CSimpleIniStore ini{false, false, false};
 };
 
 CSettingsStore::CSettingsStore() : m_impl(std::make_unique<Impl>()) {}
 CSettingsStore::~CSettingsStore() = default;
-
-int CSettingsStore::load(const std::string& content) {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    return m_impl->ini.LoadData(content.data(), content.size());
-}
 
 namespace {
 
@@ -39,22 +38,43 @@ bool keyWritesBack(const char* name) {
     return key.find_first_of("=\r\n") == std::string::npos;
 }
 
+// The same for the name of a section: the loader may take a name across a
+// line end, and written back such a section reads as two, its comment
+// doubled at every save.
+bool sectionWritesBack(const char* name) { return std::string(name).find_first_of("]\r\n") == std::string::npos; }
+
+// Sections and keys that would not read back as themselves are dropped: they
+// are none of ours, and kept they would take our settings with them.
+void dropWhatDoesNotWriteBack(CSimpleIniStore& ini) {
+    CSimpleIniStore::TNamesDepend sections;
+    ini.GetAllSections(sections);
+    for (const auto& section : sections) {
+        if (!sectionWritesBack(section.pItem)) {
+            ini.Delete(section.pItem, nullptr, false);
+            continue;
+        }
+        CSimpleIniStore::TNamesDepend keys;
+        ini.GetAllKeys(section.pItem, keys);
+        for (const auto& key : keys) {
+            if (!keyWritesBack(key.pItem)) ini.Delete(section.pItem, key.pItem, false);
+        }
+    }
+}
+
 }  // namespace
+
+int CSettingsStore::load(const std::string& content) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    const int loaded = m_impl->ini.LoadData(content.data(), content.size());
+    if (loaded < 0) return loaded;
+    dropWhatDoesNotWriteBack(m_impl->ini);
+    return loaded;
+}
 
 int CSettingsStore::saveToString(std::string& out) {
     std::lock_guard<std::mutex> guard(m_mutex);
     out.clear();
-    // Keys that would not read back as themselves are dropped: they are
-    // none of ours, and kept they would take our settings with them.
-    CSimpleIniStore::TNamesDepend sections;
-    m_impl->ini.GetAllSections(sections);
-    for (const auto& section : sections) {
-        CSimpleIniStore::TNamesDepend keys;
-        m_impl->ini.GetAllKeys(section.pItem, keys);
-        for (const auto& key : keys) {
-            if (!keyWritesBack(key.pItem)) m_impl->ini.Delete(section.pItem, key.pItem, false);
-        }
-    }
+    dropWhatDoesNotWriteBack(m_impl->ini);
     return m_impl->ini.Save(out, false);
 }
 
@@ -66,6 +86,8 @@ std::string CSettingsStore::getText(const std::string& section, const std::strin
 }
 
 int CSettingsStore::setText(const std::string& section, const std::string& key, const std::string& value) {
+    // A line break would end the value in the file and begin a line of its own.
+    if (value.find_first_of("\r\n") != std::string::npos) return -1;
     std::lock_guard<std::mutex> guard(m_mutex);
     return m_impl->ini.SetValue(section.c_str(), key.c_str(), value.c_str(), nullptr, true);
 }

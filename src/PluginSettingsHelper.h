@@ -18,8 +18,9 @@ public:
 
     // The store's own result codes: negative on failure.
     int load(const std::string& content);
-    // The text to write. Keys of the file that would not read back as
-    // themselves (none of ours) are dropped from the store first.
+    // The text to write. Sections and keys of the file that would not read
+    // back as themselves (none of ours) are dropped from the store first, as
+    // they are at every load.
     int saveToString(std::string& out);
     // The stored text, or the default when the key is absent.
     std::string getText(const std::string& section, const std::string& key, const std::string& defaultText) const;

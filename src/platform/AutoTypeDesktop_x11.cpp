@@ -385,12 +385,13 @@ public:
                 } catch (...) {
                     KH_LOG(eError, "Hot key: the dispatch ended with an exception");
                 }
-                std::unique_lock<std::mutex> guard(dispatch->lock);
-                dispatch->running = false;
-                if (!dispatch->letGo) return;
-                guard.unlock();
-                // Its desktop and connection may be gone: it stays here.
-                for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+                {
+                    std::lock_guard<std::mutex> guard(dispatch->lock);
+                    dispatch->running = false;
+                }
+                // A stop that let it go did so under the dispatch's lock: its
+                // desktop and connection may be gone, and it stays here.
+                parkIfLetGo();
             };
             m_thread = std::thread([this, c, root, grab, modifiers, key, press = std::move(press)] {
                 const int code = hotKeyLoop(c, root, grab, modifiers, key, press);
@@ -439,7 +440,6 @@ public:
                 // It stays in its dispatch until it comes back and parks;
                 // it touches neither its connection nor its pipe again, so
                 // both go now, and the combination with them.
-                m_dispatch->letGo = true;
                 KH_LOG(eWarning, "Hot key: its thread is still busy (a dialog is open): it is let go");
                 keepLibraryLoaded();
                 letGoWhileRunning(m_thread);
@@ -1201,11 +1201,10 @@ private:
     std::mutex m_control;  // start and stop
     std::thread m_thread;
     // One dispatch of the hot key at a time: running while its onPress
-    // runs; let go when a stop gave up waiting for it.
+    // runs. A stop that gives up waiting lets the thread go under `lock`.
     struct DispatchState {
         std::mutex lock;
         bool running = false;
-        bool letGo = false;
     };
     std::shared_ptr<DispatchState> m_dispatch;
     // The hot-key loop has returned (its exit code is in m_exitCode).

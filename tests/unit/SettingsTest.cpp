@@ -174,6 +174,27 @@ TEST_F(PluginSettingsTest, OwnSettingsSurviveAKeyThatCannotBeWrittenBack) {
     }
 }
 
+// A value written as the start of a multi-line value and left open to the end
+// of the file: read as multi-line, it took the rest of the file, carriage
+// returns and all, and written back and read again those became line feeds.
+// What the plug-in reads must not change by its own writing (a file the fuzz
+// target for the settings found); the settings have one line each, and that
+// line is read as it stands.
+TEST_F(PluginSettingsTest, AValueReadsTheSameOnceTheFileIsWrittenBack) {
+    files.content[ini] = "[AUTOTYPE]\nDelay=<<<END\nEND\r\n{DELAY=50}\r\nx\n";
+    std::string delay;
+    {
+        PluginSettings s;
+        s.load(ini, folder);
+        delay = s.m_delay->GetValue();
+        EXPECT_EQ(delay, "<<<END");
+        s.m_defaultATW->SetValue(!s.m_defaultATW->GetValue());  // the file is written
+    }
+    PluginSettings again;
+    again.load(ini, folder);
+    EXPECT_EQ(again.m_delay->GetValue(), delay);
+}
+
 struct ContentCase {
     const char* name;
     std::string content;
