@@ -65,7 +65,8 @@ void restartAutolock() {
     CKeyholdApp& app = theApp();
     if (g_activities > 0 || !app.m_lockTimer || !storeOpenAndUnlocked()) return;
     app.m_lockTimer->startTimer();
-    if (app.m_lockThread) app.m_lockThread->postMessage(kMsgUser, 0, 0);
+    // The thread looks at the timer again; a nudge not yet taken does as well.
+    if (app.m_lockThread) app.m_lockThread->postMessageUnlessQueued(kMsgUser);
 }
 
 void autolockStore() {

@@ -20,16 +20,14 @@ struct tThreadMessage {
 
 class CMessageQueue {
 public:
-    // False once the queue is closed.
-    bool post(const tThreadMessage& message) {
-        {
-            std::lock_guard<std::mutex> guard(m_mutex);
-            if (m_closed) return false;
-            m_messages.push_back(message);
-        }
-        m_changed.notify_all();
-        return true;
-    }
+    // False once the queue is closed. The thread is woken only when it can
+    // be waiting for this message: a first one in an empty queue, or a quit.
+    bool post(const tThreadMessage& message) { return add(message, false); }
+
+    // The same, unless a message with that number is queued already: for a
+    // nudge that says "look again", one waiting is as good as many, and a
+    // host making thousands of calls does not queue thousands of them.
+    bool postUnlessQueued(const tThreadMessage& message) { return add(message, true); }
 
     // Takes the next message, waiting for it as long as needed.
     void get(tThreadMessage& message) {
@@ -66,6 +64,22 @@ public:
     }
 
 private:
+    bool add(const tThreadMessage& message, bool unlessQueued) {
+        bool wake = false;
+        {
+            std::lock_guard<std::mutex> guard(m_mutex);
+            if (m_closed) return false;
+            if (unlessQueued) {
+                for (const tThreadMessage& m : m_messages)
+                    if (m.message == message.message) return true;
+            }
+            wake = m_messages.empty() || message.message == kMsgQuit;
+            m_messages.push_back(message);
+        }
+        if (wake) m_changed.notify_all();
+        return true;
+    }
+
     bool hasQuit() const {
         for (const tThreadMessage& m : m_messages) {
             if (m.message == kMsgQuit) return true;

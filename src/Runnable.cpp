@@ -94,6 +94,11 @@ bool CRunnable::postMessage(unsigned message, std::intptr_t lParam, std::uintptr
     return true;
 }
 
+bool CRunnable::postMessageUnlessQueued(unsigned message) {
+    if (!m_running) return false;
+    return m_queue.postUnlessQueued({message, 0, 0});
+}
+
 bool CRunnable::waitFor(unsigned ms) { return m_queue.waitForMessage(std::chrono::milliseconds(ms)); }
 
 void CRunnable::getMessage(tThreadMessage& message) { m_queue.get(message); }

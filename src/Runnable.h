@@ -37,6 +37,8 @@ public:
     bool stop();
     // Posts to the thread; false when it is not running or the post failed.
     bool postMessage(unsigned message, std::intptr_t lParam, std::uintptr_t wParam);
+    // Posts `message` unless one with that number still waits in the queue.
+    bool postMessageUnlessQueued(unsigned message);
 
     bool isRunning() const { return m_running.load(); }
     int result() const { return m_result.load(); }
