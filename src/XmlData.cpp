@@ -13,6 +13,7 @@
 #include "Log.h"
 #include "ParallelWork.h"
 #include "XmlNesting.h"
+#include "XmlParse.h"
 #include "platform/Environment.h"
 #include "platform/Files.h"
 #include "platform/MessageBoxes.h"
@@ -328,11 +329,14 @@ int XmlData::initializeXmlData() {
         return eXmlParseError;
     };
     try {
-        if (XmlElementDepth(content, kMaxNesting) > kMaxNesting) {
+        normaliseLineEnds(content);
+        // Read once without parsing: the depth (a text nested deeper than the
+        // limit is never parsed) and where the root's children lie.
+        XmlRootReadings readings;
+        if (XmlElementDepth(content, kMaxNesting, &readings) > kMaxNesting) {
             secureWipe(content);
             return fail("elements nested too deeply");
         }
-        normaliseLineEnds(content);
         // The parser steps over a UTF-8 sequence by its lead byte without looking
         // for the end of the text; zeros behind the end keep a sequence cut off
         // there from taking it past the buffer.
@@ -346,7 +350,7 @@ int XmlData::initializeXmlData() {
         TiXmlBase::SetCondenseWhiteSpace(false);
         // No row and column kept for every node: only the error's text is used.
         document->SetTabSize(0);
-        document->Parse(content.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
+        parseDocument(*document, content, readings);
         secureWipe(content);
         if (document->Error()) return fail(document->ErrorDesc());
         m_pending = std::move(document);

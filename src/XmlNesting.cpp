@@ -1,5 +1,7 @@
 #include "XmlNesting.h"
 
+#include "ParallelWork.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -16,14 +18,27 @@ int utf8Length(unsigned char lead) {
     return 1;
 }
 
-bool isSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) || c == '\n' || c == '\r'; }
-bool isAlpha(unsigned char c) { return c < 127 ? std::isalpha(c) != 0 : true; }
-bool isAlphaNum(unsigned char c) { return c < 127 ? std::isalnum(c) != 0 : true; }
+// The library's classes of a byte, asked of the C library once per text (in
+// the locale in force, as the library asks) instead of at every byte.
+struct ByteClasses {
+    bool space[256], alpha[256], alphaNum[256];
+    ByteClasses() {
+        for (int c = 0; c < 256; ++c) {
+            space[c] = std::isspace(c) || c == '\n' || c == '\r';
+            alpha[c] = c < 127 ? std::isalpha(c) != 0 : true;
+            alphaNum[c] = c < 127 ? std::isalnum(c) != 0 : true;
+        }
+    }
+};
 
 class Scanner {
 public:
-    Scanner(const std::string& text, std::size_t from, bool utf8, int limit)
-        : m_text(text), m_p(from), m_utf8(utf8), m_limit(limit) {}
+    Scanner(const std::string& text, std::size_t from, bool utf8, int limit, const ByteClasses& classes)
+        : m_text(text), m_p(from), m_utf8(utf8), m_limit(limit), m_classes(classes) {}
+
+    // Where the first top-level element this scanner read holds its
+    // children, when they are all elements with only blanks between them.
+    XmlRootChildren children;
 
     // Reads from the start position to the end or the first error. With
     // `stopAfterDeclaration`, stops after a declaration at the top level and
@@ -33,13 +48,16 @@ public:
         std::vector<std::string> open;  // names of the elements open now
         skipSpace();
         while (!done()) {
+            const std::size_t nodeStart = m_p;
             if (open.empty()) {
                 if (at(0) != '<') break;  // the library stops at text outside the root
             } else if (at(0) != '<') {
+                if (inRoot(open)) m_split = Split::Unusable;
                 if (!text()) break;
                 skipSpace();
                 continue;
             } else if (startsWith("</", false)) {
+                if (inRoot(open)) children.contentEnd = m_p;
                 std::string end = "</" + open.back();
                 if (!startsWith(end.c_str(), false)) break;
                 m_p += end.size();
@@ -47,25 +65,32 @@ public:
                 if (at(0) != '>') break;
                 ++m_p;
                 open.pop_back();
+                if (inRoot(open)) children.elements.back().second = m_p;
+                if (open.empty() && m_split == Split::Reading) m_split = Split::Done;
                 skipSpace();
                 continue;
             }
             // One node, as the library tells them apart.
+            const bool child = inRoot(open);
             if (startsWith("<?xml", true)) {
+                if (child) m_split = Split::Unusable;
                 if (!declaration()) break;
                 if (open.empty() && stopAfterDeclaration) {
                     if (declarationEnd) *declarationEnd = m_p;
-                    return m_deepest;
+                    return finish();
                 }
             } else if (startsWith("<!--", false)) {
+                if (child) m_split = Split::Unusable;
                 m_p += 4;
                 while (!done() && !startsWith("-->", false)) ++m_p;
                 if (!done()) m_p += 3;
             } else if (startsWith("<![CDATA[", false)) {
+                if (child) m_split = Split::Unusable;
                 m_p += 9;
                 while (!done() && !startsWith("]]>", false)) ++m_p;
                 if (!done()) m_p += 3;
             } else if (startsWith("<!", false) || !(isAlpha(at(1)) || at(1) == '_')) {
+                if (child) m_split = Split::Unusable;
                 ++m_p;
                 while (!done() && at(0) != '>') ++m_p;
                 if (!done()) ++m_p;
@@ -75,20 +100,44 @@ public:
                 if (opened < 0) break;
                 // The element itself is one level, whether or not it holds others.
                 m_deepest = std::max(m_deepest, static_cast<int>(open.size()) + 1);
-                if (m_deepest > m_limit) return m_deepest;
+                if (m_deepest > m_limit) return finish();
+                if (open.empty() && m_split == Split::NotSeen) {
+                    // The first element at the top: the root whose children are found.
+                    m_split = opened == 1 ? Split::Reading : Split::Unusable;
+                    children.contentStart = m_p;
+                } else if (child) {
+                    children.elements.emplace_back(nodeStart, m_p);
+                }
                 if (opened == 1) open.push_back(name);
             }
             skipSpace();
         }
-        return m_deepest;
+        return finish();
     }
 
 private:
+    enum class Split { NotSeen, Reading, Done, Unusable };
+
     const std::string& m_text;
     std::size_t m_p;
     bool m_utf8;
     int m_limit;
+    const ByteClasses& m_classes;
     int m_deepest = 0;
+    Split m_split = Split::NotSeen;
+
+    // Inside the root, at the level of its children.
+    bool inRoot(const std::vector<std::string>& open) const { return open.size() == 1 && m_split == Split::Reading; }
+
+    int finish() {
+        children.found = m_split == Split::Done && m_deepest <= m_limit;
+        if (!children.found) children.elements.clear();
+        return m_deepest;
+    }
+
+    bool isSpace(unsigned char c) const { return m_classes.space[c]; }
+    bool isAlpha(unsigned char c) const { return m_classes.alpha[c]; }
+    bool isAlphaNum(unsigned char c) const { return m_classes.alphaNum[c]; }
 
     unsigned char at(std::size_t i) const {
         return m_p + i < m_text.size() ? static_cast<unsigned char>(m_text[m_p + i]) : 0;
@@ -111,7 +160,7 @@ private:
             if (m_utf8 && at(0) == 0xEF &&
                 ((at(1) == 0xBB && at(2) == 0xBF) || (at(1) == 0xBF && (at(2) == 0xBE || at(2) == 0xBF)))) {
                 m_p += 3;
-            } else if (isSpace(static_cast<char>(at(0)))) {
+            } else if (isSpace(at(0))) {
                 ++m_p;
             } else {
                 break;
@@ -132,7 +181,7 @@ private:
     bool text() {
         skipSpace();
         while (!done() && at(0) != '<') {
-            if (isSpace(static_cast<char>(at(0)))) {
+            if (isSpace(at(0))) {
                 ++m_p;
             } else {
                 step();
@@ -156,7 +205,7 @@ private:
             if (done()) return false;
             ++m_p;
         } else {
-            while (!done() && !isSpace(static_cast<char>(at(0))) && at(0) != '/' && at(0) != '>') {
+            while (!done() && !isSpace(at(0)) && at(0) != '/' && at(0) != '>') {
                 if (at(0) == '\'' || at(0) == '"') return false;
                 ++m_p;
             }
@@ -175,7 +224,7 @@ private:
             if (startsWith("version", true) || startsWith("encoding", true) || startsWith("standalone", true)) {
                 if (!attribute()) return false;
             } else {
-                while (!done() && at(0) != '>' && !isSpace(static_cast<char>(at(0)))) ++m_p;
+                while (!done() && at(0) != '>' && !isSpace(at(0))) ++m_p;
             }
         }
         return false;
@@ -210,17 +259,33 @@ private:
 
 }  // namespace
 
-int XmlElementDepth(const std::string& text, int limit) {
+int XmlElementDepth(const std::string& text, int limit, XmlRootReadings* readings) {
+    const ByteClasses classes;
     if (text.size() >= 3 && static_cast<unsigned char>(text[0]) == 0xEF &&
         static_cast<unsigned char>(text[1]) == 0xBB && static_cast<unsigned char>(text[2]) == 0xBF) {
-        return Scanner(text, 0, true, limit).run(false, nullptr);
+        Scanner utf8(text, 0, true, limit, classes);
+        const int deepest = utf8.run(false, nullptr);
+        if (readings) readings->utf8 = std::move(utf8.children);
+        return deepest;
     }
     // Until a first declaration the library reads byte by byte; after it,
     // as the declaration says.
     std::size_t after = std::string::npos;
-    int deepest = Scanner(text, 0, false, limit).run(true, &after);
+    Scanner first(text, 0, false, limit, classes);
+    int deepest = first.run(true, &after);
+    if (readings) readings->legacy = std::move(first.children);
     if (after == std::string::npos || deepest > limit) return deepest;
-    deepest = std::max(deepest, Scanner(text, after, false, limit).run(false, nullptr));
-    if (deepest > limit) return deepest;
-    return std::max(deepest, Scanner(text, after, true, limit).run(false, nullptr));
+    // The two readings of the rest, side by side.
+    Scanner rest[2] = {Scanner(text, after, false, limit, classes), Scanner(text, after, true, limit, classes)};
+    int depths[2] = {0, 0};
+    parallel::forEachIndex(2, [&](std::size_t i) { depths[i] = rest[i].run(false, nullptr); }, 1);
+    if (readings) {
+        // A root read before the declaration was read byte by byte; after
+        // it, either way.
+        if (!readings->legacy.found) {
+            readings->legacy = std::move(rest[0].children);
+            readings->utf8 = std::move(rest[1].children);
+        }
+    }
+    return std::max({deepest, depths[0], depths[1]});
 }

@@ -145,7 +145,9 @@ public:
             return ReadResult::TooLarge;
         }
         std::string data;
-        data.reserve(static_cast<std::size_t>(st.st_size));
+        // Room for the file and the few guard bytes a reader puts behind it,
+        // so that neither grows the buffer by copying it.
+        data.reserve(static_cast<std::size_t>(st.st_size) + 16);
         char buffer[65536];
         for (;;) {
             ssize_t n = ::read(fd, buffer, sizeof buffer);

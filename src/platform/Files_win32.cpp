@@ -116,6 +116,9 @@ public:
             return ReadResult::TooLarge;
         }
         std::string data;
+        // Room for the file and the few guard bytes a reader puts behind it,
+        // so that neither grows the buffer by copying it.
+        data.reserve(static_cast<std::size_t>(before.size) + 16);
         char buffer[65536];
         for (;;) {
             DWORD n = 0;

@@ -1,9 +1,11 @@
 // Feeds arbitrary bytes to the store loader as the content of the store file:
 // parse, build the tree, the pass after loading (which decrypts and encrypts
 // fields), list it, write it back and read the folders. Nothing may crash,
-// hang or grow out of proportion.
+// hang or grow out of proportion. The same bytes parsed with the root's
+// children on their own threads must give the document of one parse.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include <tinyxml.h>
@@ -11,7 +13,10 @@
 #include "KeyholdApp.h"
 #include "Listing.h"
 #include "MasterPassword.h"
+#include "ParallelWork.h"
 #include "XmlData.h"
+#include "XmlNesting.h"
+#include "XmlParse.h"
 #include "platform/Services_memory.h"
 
 namespace {
@@ -44,10 +49,31 @@ void listAll(TreePos folder) {
     }
 }
 
+std::string printed(const TiXmlDocument& d) {
+    TiXmlPrinter printer;
+    d.Accept(&printer);
+    return std::string(d.Error() ? "error " + std::string(d.ErrorDesc()) + "\n" : "") + printer.Str();
+}
+
+void parsesAsInOneCall(std::string text) {
+    XmlRootReadings readings;
+    if (XmlElementDepth(text, 256, &readings) > 256) return;
+    text.append(8, '\0');
+    TiXmlBase::SetCondenseWhiteSpace(false);
+    TiXmlDocument one, split;
+    one.SetTabSize(0);
+    split.SetTabSize(0);
+    one.Parse(text.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
+    parseDocument(split, text, readings);
+    if (printed(one) != printed(split)) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static Harness& harness = *new Harness;  // outlives the settings written at exit
+    parallel::setThreadCountForTesting(2);
+    parsesAsInOneCall(std::string(reinterpret_cast<const char*>(data), size));
     harness.files.content["/f/db.xml"].assign(reinterpret_cast<const char*>(data), size);
     XmlData& xml = xmlData();
     if (xml.initializeXmlData() == eXmlLoaded) {
