@@ -370,9 +370,11 @@ void XmlData::buildTree(TiXmlNode* xml, TreePos parent, const std::string& path)
     finishEntries(entries);
 }
 
-// What the listing needs of every entry just read, its title and its creation
-// time, decrypted on all cores; then each entry takes its place in the paths
-// and icons, in the order the file holds them.
+// The fields of every entry just placed in the tree read from its element,
+// and what the listing needs, its title and its creation time, decrypted, on
+// all cores (each entry is its own node; the tree itself is not changed);
+// then each entry takes its place in the paths and icons, in the order the
+// file holds them.
 void XmlData::finishEntries(const std::vector<TreePos>& entries) {
     struct Decrypted {
         std::string title;
@@ -380,7 +382,8 @@ void XmlData::finishEntries(const std::vector<TreePos>& entries) {
     };
     std::vector<Decrypted> decrypted(entries.size());
     parallel::forEachIndex(entries.size(), [&entries, &decrypted](std::size_t i) {
-        const tTreeNode& entry = *entries[i];
+        tTreeNode& entry = *entries[i];
+        readEntry(entry.xmlElement, entry);
         if (!entry.titleSalt.empty()) security::decrypt(entry.encryptedTitle, entry.titleSalt, decrypted[i].title);
         decrypted[i].created = entry.storedCreationTime();
     });
@@ -444,14 +447,12 @@ void XmlData::buildNodes(TiXmlNode* xml, TreePos parent, const std::string& path
             entry.fileAttributes = wfx::kAttrNormal;
             entry.fileSizeLow = 1;
             entry.name = name;
-            readEntry(e, entry);
             entry.nodeType = eNode_File;
             entry.setUniqueNumber(numberOf(e), 1);
             if (carryNumber(e, entry.uniqueNumber)) m_dirty = true;
             entry.xmlElement = e;
-            // Its title and creation time are decrypted with all the others
-            // (finishEntries).
-            if (!entry.titleSalt.empty()) entry.name.clear();
+            // Its fields are read, and its title and creation time decrypted,
+            // with all the others (finishEntries).
             entries.push_back(tree.appendChild(parent, std::move(entry)));
         } else {
             buildNodes(e, parent, path, entries);

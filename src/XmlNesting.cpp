@@ -168,25 +168,35 @@ private:
         }
     }
 
-    // One character of a text or an attribute value.
-    void step() { m_p += m_utf8 ? static_cast<std::size_t>(utf8Length(at(0))) : 1; }
-
     bool name() {
         if (done() || !(isAlpha(at(0)) || at(0) == '_')) return false;
         while (!done() && (isAlphaNum(at(0)) || at(0) == '_' || at(0) == '-' || at(0) == '.' || at(0) == ':')) ++m_p;
         return true;
     }
 
+    // Steps over the characters of a text or an attribute value (blanks by
+    // one byte when `blanksByOne`; else one byte, or as many as a UTF-8 lead
+    // byte says) up to `stop`, a zero or the end.
+    void stepTo(unsigned char stop, bool blanksByOne) {
+        const unsigned char* s = reinterpret_cast<const unsigned char*>(m_text.data());
+        const std::size_t n = m_text.size();
+        std::size_t p = m_p;
+        if (!m_utf8) {
+            while (p < n && s[p] != stop && s[p] != 0) ++p;
+        } else {
+            while (p < n) {
+                const unsigned char c = s[p];
+                if (c == stop || c == 0) break;
+                p += blanksByOne && isSpace(c) ? 1 : static_cast<std::size_t>(utf8Length(c));
+            }
+        }
+        m_p = p;
+    }
+
     // Text up to the next '<', which stays.
     bool text() {
         skipSpace();
-        while (!done() && at(0) != '<') {
-            if (isSpace(at(0))) {
-                ++m_p;
-            } else {
-                step();
-            }
-        }
+        stepTo('<', true);
         return !done();
     }
 
@@ -201,7 +211,7 @@ private:
         unsigned char quote = at(0);
         if (quote == '\'' || quote == '"') {
             ++m_p;
-            while (!done() && at(0) != quote) step();
+            stepTo(quote, false);
             if (done()) return false;
             ++m_p;
         } else {
