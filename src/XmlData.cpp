@@ -563,6 +563,11 @@ bool XmlData::save(TiXmlDocument& document) {
     m_lastError.clear();
     TiXmlPrinter printer;
     printer.SetIndent("    ");
+    // Room for the text at once, about the size of the file read or written
+    // last: grown step by step, a large store's text would be copied from
+    // buffer to buffer and stand twice in memory for a moment.
+    if (m_haveStamp && m_stamp.size < kMaxStoreFileSize)
+        const_cast<std::string&>(printer.Str()).reserve(static_cast<std::size_t>(m_stamp.size + m_stamp.size / 16 + 4096));
     document.Accept(&printer);
     std::string error;
     bool conflict = false;

@@ -6,6 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
+#include <string>
+#include <string_view>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -21,7 +24,7 @@ std::string folderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-bool writeAll(int fd, const std::string& content) {
+bool writeAll(int fd, std::string_view content) {
     const char* p = content.data();
     std::size_t left = content.size();
     while (left > 0) {
@@ -64,8 +67,33 @@ enum class Placing { Replace, CreateOnly };
 // which fails when a file of that name appeared meanwhile (`linkRefused`
 // tells a file system that has no links). Either way the name shows the whole
 // new file or nothing of it; the folder is flushed too.
-bool writeBesideAndPlace(const std::string& path, const std::string& content, mode_t mode, Placing placing,
-                         std::string& error, bool& linkRefused) {
+// Copies what is left of `in` to `out` through a small buffer, so that a
+// large file never stands whole in memory; errno tells why it failed.
+bool copyAll(int in, int out) {
+    char buffer[65536];
+    bool ok = true;
+    for (;;) {
+        ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        if (!writeAll(out, std::string_view(buffer, static_cast<std::size_t>(n)))) {
+            ok = false;
+            break;
+        }
+    }
+    const int why = errno;
+    explicit_bzero(buffer, sizeof buffer);  // the store's text passed through it
+    errno = why;
+    return ok;
+}
+
+// Writes the new file beside `path` with `write`, flushes it and puts it in
+// place.
+bool writeBesideAndPlace(const std::string& path, const std::function<bool(int)>& write, mode_t mode,
+                         Placing placing, std::string& error, bool& linkRefused) {
     linkRefused = false;
     std::string pattern = path + ".XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
@@ -76,7 +104,7 @@ bool writeBesideAndPlace(const std::string& path, const std::string& content, mo
         return false;
     }
     ::fchmod(fd, mode);
-    bool ok = writeAll(fd, content);
+    bool ok = write(fd);
     if (!ok) error = std::string("cannot write: ") + std::strerror(errno);
     if (ok && ::fsync(fd) != 0) {
         ok = false;
@@ -105,6 +133,12 @@ bool writeBesideAndPlace(const std::string& path, const std::string& content, mo
     }
     syncFolderOf(path);
     return true;
+}
+
+bool writeBesideAndPlace(const std::string& path, const std::string& content, mode_t mode, Placing placing,
+                         std::string& error, bool& linkRefused) {
+    return writeBesideAndPlace(
+        path, [&content](int fd) { return writeAll(fd, content); }, mode, placing, error, linkRefused);
 }
 
 class PosixLock : public FileLock {
@@ -217,20 +251,20 @@ public:
     }
 
     bool copyKeepingMode(const std::string& original, const std::string& copy, std::string& error) override {
-        std::string content;
-        FileStamp ignored;
-        if (readStamped(original, content, ignored, UINT64_MAX) != ReadResult::Ok) {
+        int in = ::open(original.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat st{};
+        if (in < 0 || ::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+            if (in >= 0) ::close(in);
             error = "cannot read " + original;
             return false;
         }
-        struct stat st{};
-        if (::stat(original.c_str(), &st) != 0) {
-            error = std::string("cannot read its permissions: ") + std::strerror(errno);
-            return false;
-        }
+        // Streamed from the original into the new file: a large store is not
+        // read into memory for its copy.
         bool linkRefused = false;
-        bool ok = writeBesideAndPlace(copy, content, st.st_mode & 07777, Placing::Replace, error, linkRefused);
-        std::fill(content.begin(), content.end(), '\0');
+        bool ok = writeBesideAndPlace(
+            copy, [in](int out) { return copyAll(in, out); }, st.st_mode & 07777, Placing::Replace, error,
+            linkRefused);
+        ::close(in);
         return ok;
     }
 
