@@ -12,7 +12,7 @@ namespace parallel {
 namespace {
 
 constexpr std::size_t kMaxThreads = 8;
-constexpr std::size_t kRun = 16;  // items taken at once
+constexpr std::size_t kRun = 16;  // items taken at once, at most
 
 std::atomic<std::size_t> g_forced{0};
 
@@ -30,15 +30,18 @@ void setThreadCountForTesting(std::size_t threads) { g_forced = std::min(threads
 void forEachIndex(std::size_t count, const std::function<void(std::size_t)>& work, std::size_t perThread) {
     if (count == 0) return;
     const std::size_t wanted = std::min(threadCount(), std::max<std::size_t>(1, count / std::max<std::size_t>(1, perThread)));
+    // Runs small enough that every thread gets several: a few large items
+    // (the two readings of a text, a hundred folders) are shared out too.
+    const std::size_t runLength = std::clamp<std::size_t>(count / (wanted * 8), 1, kRun);
     std::atomic<std::size_t> next{0};
     std::atomic<bool> stop{false};
     std::exception_ptr failure;
     std::mutex failureLock;
     auto run = [&]() {
         while (!stop.load(std::memory_order_relaxed)) {
-            const std::size_t first = next.fetch_add(kRun);
+            const std::size_t first = next.fetch_add(runLength);
             if (first >= count) return;
-            const std::size_t last = std::min(count, first + kRun);
+            const std::size_t last = std::min(count, first + runLength);
             try {
                 for (std::size_t i = first; i < last && !stop.load(std::memory_order_relaxed); ++i) work(i);
             } catch (...) {

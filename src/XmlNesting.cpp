@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -174,6 +175,17 @@ private:
         return true;
     }
 
+    // True when none of the eight bytes at `s` is `stop` or zero and, read
+    // as UTF-8, none is above 127.
+    bool plainRun(const unsigned char* s, unsigned char stop) const {
+        constexpr std::uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+        std::uint64_t w;
+        std::memcpy(&w, s, sizeof w);
+        auto hasZero = [](std::uint64_t v) { return ((v - ones) & ~v & highs) != 0; };
+        if (m_utf8 && (w & highs) != 0) return false;
+        return !hasZero(w) && !hasZero(w ^ (ones * stop));
+    }
+
     // Steps over the characters of a text or an attribute value (blanks by
     // one byte when `blanksByOne`; else one byte, or as many as a UTF-8 lead
     // byte says) up to `stop`, a zero or the end.
@@ -181,14 +193,13 @@ private:
         const unsigned char* s = reinterpret_cast<const unsigned char*>(m_text.data());
         const std::size_t n = m_text.size();
         std::size_t p = m_p;
-        if (!m_utf8) {
-            while (p < n && s[p] != stop && s[p] != 0) ++p;
-        } else {
-            while (p < n) {
-                const unsigned char c = s[p];
-                if (c == stop || c == 0) break;
-                p += blanksByOne && isSpace(c) ? 1 : static_cast<std::size_t>(utf8Length(c));
-            }
+        while (p < n) {
+            // Eight bytes at a time while none of them ends the run or, read
+            // as UTF-8, could begin a longer character.
+            while (p + 8 <= n && plainRun(s + p, stop)) p += 8;
+            const unsigned char c = s[p];
+            if (c == stop || c == 0) break;
+            p += !m_utf8 || (blanksByOne && isSpace(c)) ? 1 : static_cast<std::size_t>(utf8Length(c));
         }
         m_p = p;
     }

@@ -39,8 +39,10 @@ TEST_F(ParallelWorkTest, EveryItemIsDoneExactlyOnce) {
 }
 
 // The first item waits until another thread works on a later one: with one
-// thread that never happens (the wait runs out), with two it happens at once.
+// thread that never happens (the wait runs out), with two it happens at once,
+// also when there are only two items.
 TEST_F(ParallelWorkTest, TheItemsAreShared) {
+    for (std::size_t items : {64, 2})
     for (std::size_t threads : {1, 2}) {
         parallel::setThreadCountForTesting(threads);
         std::mutex m;
@@ -48,7 +50,7 @@ TEST_F(ParallelWorkTest, TheItemsAreShared) {
         std::thread::id first;
         bool otherThreadWorked = false;
         parallel::forEachIndex(
-            64,
+            items,
             [&](std::size_t i) {
                 std::unique_lock<std::mutex> lock(m);
                 if (i == 0) {
@@ -61,7 +63,7 @@ TEST_F(ParallelWorkTest, TheItemsAreShared) {
                 }
             },
             1);
-        EXPECT_EQ(otherThreadWorked, threads == 2) << threads << " threads";
+        EXPECT_EQ(otherThreadWorked, threads == 2) << items << " items, " << threads << " threads";
     }
 }
 

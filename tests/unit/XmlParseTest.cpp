@@ -80,12 +80,18 @@ TEST_F(XmlParseTest, GivesTheDocumentOfOneCallOnAnyText) {
         {"no declaration", "<pswd>" + folders(3, kEntry) + "</pswd>", true},
         {"byte-order mark", "\xEF\xBB\xBF" + kDeclaration + "<pswd>" + folders(3, kEntry) + "</pswd>", true},
         {"legacy encoding",
-         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><pswd>" + folders(3, "<file name=\"\xE9\xE0\"/>") +
-             "</pswd>",
+         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><pswd>" + folders(3, "<file name=\"\xE9\xE0\"/>") + "</pswd>",
          true},
         // Read as UTF-8, a lead byte takes the quote after it along: the value
         // runs on, and the children are not where a byte-by-byte reading puts them.
         {"lead byte before a quote", kDeclaration + "<pswd><a x=\"\xE0\"/>\" y=\"1\"/><b/></pswd>", true},
+        // The lead byte last of eight read at once, the quote first of the next.
+        {"lead byte before a quote after a long run",
+         kDeclaration + "<pswd><a x=\"" + std::string(23, 'x') + "\xE0\"/>\" y=\"1\"/><b/></pswd>", true},
+        {"lead byte before a quote after a long run, legacy",
+         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><pswd><a x=\"" + std::string(23, 'x') +
+             "\xE0\"/>\" y=\"1\"/><b/></pswd>",
+         false},
         {"lead byte before a quote, legacy",
          "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><pswd><a x=\"\xE0\"/>\" y=\"1\"/><b/></pswd>", false},
         {"a comment between children", "<pswd><a/><!-- c --><b/></pswd>", false},
