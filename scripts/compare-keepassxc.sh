@@ -7,6 +7,11 @@
 #
 #   scripts/compare-keepassxc.sh [ENTRIES] [RUNS]      (default 10000 and 7)
 #
+# With KEYHOLD_BEFORE set to another Linux build folder (one holding
+# host/keyhold-panel and src/keyhold.wfx, say of an earlier commit), that
+# build's plug-in takes its turn in every run too, on its own copy of the same
+# store, and is printed beside the others: before and after in one run.
+#
 # Installs keepassxc (for keepassxc-cli only) and GNU time from Debian when
 # they are missing, and builds the Linux plug-in and terminal host into
 # build/linux when they are not there. The KeePassXC database is made by
@@ -32,6 +37,12 @@ if [ ! -x "$build/host/keyhold-panel" ] || [ ! -f "$build/src/keyhold.wfx" ] || 
   cmake --build "$build" --target keyhold keyhold-panel keyhold_make_stores
 fi
 
+before=${KEYHOLD_BEFORE:-}
+if [ -n "$before" ] && { [ ! -x "$before/host/keyhold-panel" ] || [ ! -f "$before/src/keyhold.wfx" ]; }; then
+  echo "KEYHOLD_BEFORE=$before holds no host/keyhold-panel and src/keyhold.wfx"
+  exit 1
+fi
+
 work=$(mktemp -d "${TMPDIR:-/tmp}/keyhold-compare.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/keyhold"
@@ -39,6 +50,12 @@ cp "$build/src/keyhold.wfx" "$work/keyhold/keyhold.wfx"
 store=$work/keyhold/database.xml
 printf '[MAIN]\ndatafile=%s\n' "$store" >"$work/keyhold/keyHold.ini"
 "$build/tests/bench/keyhold_make_stores" "$entries" "$password" "$store" "$work/entries.xml"
+if [ -n "$before" ]; then
+  mkdir "$work/before"
+  cp "$before/src/keyhold.wfx" "$work/before/keyhold.wfx"
+  cp "$store" "$work/before/database.xml"
+  printf '[MAIN]\ndatafile=%s\n' "$work/before/database.xml" >"$work/before/keyHold.ini"
+fi
 kdbx=$work/entries.kdbx
 printf '%s\n%s\n' "$password" "$password" | keepassxc-cli import -q -p -t 100 "$work/entries.xml" "$kdbx" \
   >"$work/import.out" 2>&1 || { cat "$work/import.out"; echo "keepassxc-cli import failed"; exit 1; }
@@ -69,17 +86,22 @@ measure() {  # RESULTS OUTPUT COMMAND...
   cat "$work/time" >>"$results"
 }
 
-: >"$work/k-list"; : >"$work/x-list"; : >"$work/k-edit"; : >"$work/x-edit"
+: >"$work/k-list"; : >"$work/x-list"; : >"$work/k-edit"; : >"$work/x-edit"; : >"$work/b-list"; : >"$work/b-edit"
 panel=$build/host/keyhold-panel
-for run in $(seq 1 "$runs"); do
-  measure "$work/k-list" "$work/out" "$panel" "$work/keyhold/keyhold.wfx" "$work/list.script"
+# One build's turn: list every folder, then one change and its save.
+keyhold_turn() {  # PANEL PLUGIN LIST-RESULTS EDIT-RESULTS
+  measure "$3" "$work/out" "$1" "$2" "$work/list.script"
   [ "$(grep -c 'Account' "$work/out")" -ge "$entries" ] || { tail -5 "$work/out"; echo "Keyhold listed too little"; exit 1; }
-  measure "$work/x-list" "$work/out" sh -c "echo '$password' | keepassxc-cli ls -R -q '$kdbx'"
-  [ "$(grep -c 'Account' "$work/out")" -ge "$entries" ] || { tail -5 "$work/out"; echo "KeePassXC listed too little"; exit 1; }
+  measure "$4" "$work/out" "$1" "$2" "$work/change.script"
+  grep -q "^unloaded" "$work/out" && ! grep -qi "cannot\|error\|failed" "$work/out" || { cat "$work/out"; echo "Keyhold's change failed"; exit 1; }
+}
+for run in $(seq 1 "$runs"); do
   if [ $((run % 2)) = 1 ]; then from=$first to=$renamed; else from=$renamed to=$first; fi
   keyhold_change "$from" "$to"
-  measure "$work/k-edit" "$work/out" "$panel" "$work/keyhold/keyhold.wfx" "$work/change.script"
-  grep -q "^unloaded" "$work/out" && ! grep -qi "cannot\|error\|failed" "$work/out" || { cat "$work/out"; echo "Keyhold's change failed"; exit 1; }
+  keyhold_turn "$panel" "$work/keyhold/keyhold.wfx" "$work/k-list" "$work/k-edit"
+  [ -z "$before" ] || keyhold_turn "$before/host/keyhold-panel" "$work/before/keyhold.wfx" "$work/b-list" "$work/b-edit"
+  measure "$work/x-list" "$work/out" sh -c "echo '$password' | keepassxc-cli ls -R -q '$kdbx'"
+  [ "$(grep -c 'Account' "$work/out")" -ge "$entries" ] || { tail -5 "$work/out"; echo "KeePassXC listed too little"; exit 1; }
   measure "$work/x-edit" "$work/out" sh -c "echo '$password' | keepassxc-cli edit -q -t '$to' '$kdbx' '/Folder 0/$from'"
   grep -qi "error\|fail" "$work/out" && { cat "$work/out"; echo "KeePassXC's change failed"; exit 1; }
   echo "run $run of $runs done"
@@ -99,3 +121,8 @@ echo
 echo "medians of $runs runs (whole processes; ratios Keyhold / keepassxc-cli):"
 report "open, list every folder" "$work/k-list" "$work/x-list"
 report "open, one change, save" "$work/k-edit" "$work/x-edit"
+if [ -n "$before" ]; then
+  echo "the build in $before, in the same runs:"
+  report "open, list every folder" "$work/b-list" "$work/x-list"
+  report "open, one change, save" "$work/b-edit" "$work/x-edit"
+fi
