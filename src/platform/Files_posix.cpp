@@ -62,11 +62,6 @@ void syncFolderOf(const std::string& path) {
 // How a file written beside `path` takes its place.
 enum class Placing { Replace, CreateOnly };
 
-// Writes `content` into a new file beside `path` with `mode`, flushed, and
-// puts it in place: renamed over `path`, or (CreateOnly) linked as `path`,
-// which fails when a file of that name appeared meanwhile (`linkRefused`
-// tells a file system that has no links). Either way the name shows the whole
-// new file or nothing of it; the folder is flushed too.
 // Copies what is left of `in` to `out` through a small buffer, so that a
 // large file never stands whole in memory; errno tells why it failed.
 bool copyAll(int in, int out) {
@@ -90,8 +85,11 @@ bool copyAll(int in, int out) {
     return ok;
 }
 
-// Writes the new file beside `path` with `write`, flushes it and puts it in
-// place.
+// Writes a new file beside `path` with `mode` (its bytes written by `write`),
+// flushed, and puts it in place: renamed over `path`, or (CreateOnly) linked
+// as `path`, which fails when a file of that name appeared meanwhile
+// (`linkRefused` tells a file system that has no links). Either way the name
+// shows the whole new file or nothing of it; the folder is flushed too.
 bool writeBesideAndPlace(const std::string& path, const std::function<bool(int)>& write, mode_t mode,
                          Placing placing, std::string& error, bool& linkRefused) {
     linkRefused = false;
@@ -135,6 +133,7 @@ bool writeBesideAndPlace(const std::string& path, const std::function<bool(int)>
     return true;
 }
 
+// The same with `content` as the new file's bytes.
 bool writeBesideAndPlace(const std::string& path, const std::string& content, mode_t mode, Placing placing,
                          std::string& error, bool& linkRefused) {
     return writeBesideAndPlace(
