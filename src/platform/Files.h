@@ -39,6 +39,8 @@ public:
     virtual ~Files() = default;
     // True when something (file or folder) exists under the name.
     virtual bool exists(const std::string& path) = 0;
+    // Deletes a file; false with the reason when it cannot.
+    virtual bool remove(const std::string& path, std::string& error) = 0;
     // Reads a whole regular file. Missing when nothing exists under the name,
     // Unreadable when something exists but could not be read as a file.
     virtual ReadResult readAll(const std::string& path, std::string& content) = 0;

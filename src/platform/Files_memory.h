@@ -46,6 +46,18 @@ public:
     // Folders made by createPrivateFolder.
     std::set<std::string> folders;
 
+    // Files that cannot be deleted.
+    std::set<std::string> undeletable;
+    bool remove(const std::string& path, std::string& error) override {
+        if (!content.count(path) || undeletable.count(path)) {
+            error = content.count(path) ? "permission denied" : "no such file";
+            return false;
+        }
+        content.erase(path);
+        m_identity.erase(path);
+        return true;
+    }
+
     bool canCreateIn(const std::string& folder) override { return !underReadOnly(folder); }
     bool createPrivateFolder(const std::string& path, std::string& error) override {
         if (content.count(path)) {

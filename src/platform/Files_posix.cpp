@@ -159,6 +159,12 @@ public:
         return ::stat(path.c_str(), &st) == 0;
     }
 
+    bool remove(const std::string& path, std::string& error) override {
+        if (::unlink(path.c_str()) == 0) return true;
+        error = std::strerror(errno);
+        return false;
+    }
+
     ReadResult readAll(const std::string& path, std::string& content) override {
         FileStamp ignored;
         return readStamped(path, content, ignored, UINT64_MAX);

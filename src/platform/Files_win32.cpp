@@ -92,6 +92,12 @@ public:
         return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
     }
 
+    bool remove(const std::string& path, std::string& error) override {
+        if (DeleteFileA(path.c_str())) return true;
+        error = lastErrorText("cannot delete the file");
+        return false;
+    }
+
     ReadResult readAll(const std::string& path, std::string& content) override {
         FileStamp ignored;
         return readStamped(path, content, ignored, UINT64_MAX);
