@@ -252,6 +252,12 @@ void CSendKeys::command(const std::string& text) {
     }
 }
 
+bool CSendKeys::knowsCommand(const std::string& text) {
+    for (const char* prefix : {"VKEY", "BEEP", "APPACTIVATE", "DELAY"})
+        if (beginsIgnoringCase(text, prefix)) return true;
+    return findKeyName(text.substr(0, text.find(' '))) != nullptr;
+}
+
 void CSendKeys::namedKey(const std::string& text) {
     const std::size_t blank = text.find(' ');
     const KeyName* key = findKeyName(text.substr(0, blank));

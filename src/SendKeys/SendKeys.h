@@ -72,6 +72,10 @@ public:
     // Finds a top-level window by class and title (either may be null) and
     // activates it; false when there is none.
     bool appActivate(const char* title, const char* windowClass);
+    // True when the text between a "{" and its "}" is a command this sender
+    // carries out: a named key (with or without a count), VKEY, BEEP,
+    // APPACTIVATE or DELAY. Anything else is skipped when typed.
+    static bool knowsCommand(const std::string& text);
     // Sends the key (low byte of vk) `count` times, each press followed by its
     // release when `release` is set, each after the pending delay when
     // `delayed` is set. The high byte of vk is not looked at. No press goes
