@@ -8,6 +8,7 @@
 
 #include "Arguments.h"
 #include "Format.h"
+#include "HostCallbacks.h"
 #include "MainWindow.h"
 #include "PluginLibrary.h"
 #include "Requests.h"
@@ -37,6 +38,7 @@ const Command kCommands[] = {
     {"mv", "mv OLD NEW                  rename or move"},
     {"cp", "cp OLD NEW                  copy"},
     {"put", "put LOCALFILE NAME [FLAGS]  upload a local file (flags: overwrite,resume,move or a number)"},
+    {"stop-at", "stop-at PERCENT|off         stop the next copy when its progress reaches PERCENT"},
     {"columns", "columns                     list the content fields and the default view"},
     {"col", "col NAME                    show every content field of an item"},
     {"icon", "icon NAME [small|big] [background]  extract the item's icon"},
@@ -186,6 +188,7 @@ bool Session::run(const std::string& line) {
     else if (command == "mv") { if (need(2, "mv OLD NEW")) renameOrCopy(args[1], args[2], true); }
     else if (command == "cp") { if (need(2, "cp OLD NEW")) renameOrCopy(args[1], args[2], false); }
     else if (command == "put") { if (need(2, "put LOCALFILE NAME [FLAGS]")) put(args); }
+    else if (command == "stop-at") { if (need(1, "stop-at PERCENT|off")) stopAt(args[1]); }
     else if (command == "columns") columns();
     else if (command == "col") { if (need(1, "col NAME")) col(args[1]); }
     else if (command == "icon") { if (need(1, "icon NAME [small|big] [background]")) icon(args); }
@@ -354,6 +357,22 @@ void Session::put(const std::vector<std::string>& args) {
             out_ << fileResultName(result) << "\n";
         }
     }
+}
+
+void Session::stopAt(const std::string& value) {
+    if (value == "off") {
+        abortProgressAt(-1);
+        out_ << "copies are not stopped\n";
+        return;
+    }
+    char* end = nullptr;
+    const long percent = std::strtol(value.c_str(), &end, 10);
+    if (value.empty() || *end != '\0' || percent < 0 || percent > 100) {
+        out_ << "stop-at takes a percentage from 0 to 100, or off\n";
+        return;
+    }
+    abortProgressAt(static_cast<int>(percent));
+    out_ << "the next copy stops at " << percent << "%\n";
 }
 
 void Session::columns() {

@@ -46,6 +46,7 @@ private:
     void remove(const std::string& name, bool folder);
     void renameOrCopy(const std::string& oldName, const std::string& newName, bool move);
     void put(const std::vector<std::string>& args);
+    void stopAt(const std::string& value);
     void columns();
     void col(const std::string& name);
     void icon(const std::vector<std::string>& args);

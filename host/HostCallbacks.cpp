@@ -11,6 +11,7 @@ namespace {
 
 std::ostream* output = nullptr;
 Answerer* answers = nullptr;
+int abortAt = -1;
 
 std::string text(const char* s) {
     return escapeText(s ? s : "");
@@ -28,9 +29,16 @@ void detachCallbacks() {
     answers = nullptr;
 }
 
+void abortProgressAt(int percent) { abortAt = percent; }
+
 int WFX_CALL progressCallback(int, char* sourceName, char* targetName, int percentDone) {
-    if (output) *output << "progress: " << text(sourceName) << " -> " << text(targetName) << " " << percentDone << "%\n";
-    return 0;
+    const bool abort = abortAt >= 0 && percentDone >= abortAt;
+    if (abort) abortAt = -1;
+    if (output) {
+        *output << "progress: " << text(sourceName) << " -> " << text(targetName) << " " << percentDone << "%"
+                << (abort ? " (stopped by the user)" : "") << "\n";
+    }
+    return abort ? 1 : 0;
 }
 
 void WFX_CALL logCallback(int, int msgType, char* logString) {

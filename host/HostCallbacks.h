@@ -14,6 +14,10 @@ class Answerer;
 void attachCallbacks(std::ostream& out, Answerer& answerer);
 void detachCallbacks();
 
+// The user's "stop" in the copy dialog: the first progress report of
+// `percent` or more is answered with abort (then no more); negative: never.
+void abortProgressAt(int percent);
+
 int WFX_CALL progressCallback(int pluginNr, char* sourceName, char* targetName, int percentDone);
 void WFX_CALL logCallback(int pluginNr, int msgType, char* logString);
 wfx::BOOL WFX_CALL requestCallback(int pluginNr, int requestType, char* customTitle, char* customText,
