@@ -49,7 +49,9 @@ int encryptedValue(const tTreeNode& node, void* value, int maxlen) {
 int expiryValue(const tTreeNode& node, void* value, int maxlen) {
     if (!node.isEntry() || !node.isExpiring()) return wfx::ft_fieldempty;
     std::string text = node.expireTimeText;
-    if (node.encrypted) {
+    // A salted date is encrypted whatever the password: an entry without one
+    // still has its other fields encrypted.
+    if (!node.expireTimeSalt.empty()) {
         std::string plain;
         security::decrypt(node.expireTimeText, node.expireTimeSalt, plain);
         text = plain;

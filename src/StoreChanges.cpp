@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "Import.h"
 #include "KeyholdApp.h"
 #include "Listing.h"
 #include "Log.h"
@@ -171,12 +172,7 @@ int PutFile(const char* localName, const char* hostPath, int copyFlags) {
     if (copyFlags & wfx::FS_COPYFLAGS_RESUME) return wfx::FS_FILE_NOTSUPPORTED;
     if (!usable(hostPath, path)) return wfx::FS_FILE_NOTFOUND;
     if (ReportProgress(local, path, 0)) return wfx::FS_FILE_USERABORT;
-    if (copyFlags & wfx::FS_COPYFLAGS_MOVE) {
-        KH_LOG(eImportant, (copyFlags & wfx::FS_COPYFLAGS_OVERWRITE) ? "Move, Overwrite not supported!Returning..."
-                                                                      : "Move not supported!Returning...");
-        return wfx::FS_FILE_USERABORT;
-    }
-    // Local files are not imported into the store: the host is told so rather
-    // than shown a copy that never happened.
-    return wfx::FS_FILE_NOTSUPPORTED;
+    // A copy into the store imports an export of another password manager;
+    // any other file is refused, with or without MOVE, and nothing changes.
+    return ImportExport(local, path, copyFlags);
 }

@@ -1,7 +1,8 @@
 // Changing the store from the host's panel: making folders, deleting entries
-// and folders, and the host's copy of a local file into the store. Every
-// change reaches the file before it returns; when the file cannot be written
-// the change is taken back and the host is told it failed.
+// and folders, and the host's copy of a local file into the store (an
+// import of an export). Every change reaches the file before it returns;
+// when the file cannot be written the change is taken back and the host is
+// told it failed.
 #pragma once
 
 #include "WfxApi.h"

@@ -611,6 +611,27 @@ void XmlData::offerReload() {
     }
 }
 
+int XmlData::createXML(const std::vector<TreePos>& nodes) {
+    m_lastError.clear();
+    KH_LOG(eInformation, "createXML for %u nodes", static_cast<unsigned>(nodes.size()));
+    std::map<std::uint32_t, TiXmlElement*> parents;
+    for (TreePos pos : nodes) {
+        const std::uint32_t parentNumber = passwordTree().parent(pos)->uniqueNumber;
+        auto known = parents.find(parentNumber);
+        TiXmlElement* parent = known != parents.end() ? known->second : findBuilt(parentNumber);
+        if (parent == nullptr) {
+            KH_LOG(eError, "parent node number %d does not exist", static_cast<int>(parentNumber));
+            return reportMissingElement(parentNumber);
+        }
+        parents[parentNumber] = parent;
+        TiXmlElement* e = buildXmlElement(*pos);
+        if (e == nullptr) return 0;
+        parent->LinkEndChild(e);
+        if (pos->isFolder()) parents[pos->uniqueNumber] = e;
+    }
+    return saveOrReport();
+}
+
 int XmlData::saveOrReport() { return m_document && save(*m_document) ? 1 : 0; }
 
 int XmlData::writeWholeXml() {

@@ -66,6 +66,11 @@ public:
     void createDefaultDatabase();
     int createXML(const tTreeNode& parent, tTreeNode& node);
     int createXML(std::uint32_t parentNumber, tTreeNode& node);
+    // The elements of new folders and entries of the tree, each below its
+    // parent's (one of the file's, or one made before it in the list), in one
+    // save. After a failure the caller takes the nodes out of the tree and
+    // rebuilds the document.
+    int createXML(const std::vector<TreePos>& nodes);
     int updateXML(tTreeNode& node);
     int updateXML(const tTreeNode& newParent, const tTreeNode& oldNode, tTreeNode& newNode);
     // Every change below reaches only the element the node was built from

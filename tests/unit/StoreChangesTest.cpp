@@ -156,20 +156,26 @@ struct PutCase {
 
 class PutFileTest : public StoreChangesTest, public ::testing::WithParamInterface<PutCase> {};
 
-TEST_P(PutFileTest, NothingIsImported) {
+// A file that is no export is refused whatever the flags: no copy is
+// reported that never happened, and MOVE leaves the file where it is.
+TEST_P(PutFileTest, AFileThatIsNoExportIsRefused) {
     open();
+    files.content["/tmp/local.txt"] = "a letter, not an export\n";
     std::string before = files.content[store];
+    std::size_t nodes = TreeSize();
     EXPECT_EQ(PutFile("/tmp/local.txt", "\\Mail\\local.txt", GetParam().flags), GetParam().result);
     EXPECT_EQ(files.content[store], before);
-    EXPECT_EQ(TreeSize(), TreeSize());
+    EXPECT_EQ(TreeSize(), nodes);
+    EXPECT_EQ(files.content["/tmp/local.txt"], "a letter, not an export\n");
+    EXPECT_TRUE(messageBoxes.shown.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Flags, PutFileTest,
                          ::testing::Values(PutCase{0, wfx::FS_FILE_NOTSUPPORTED, true},
                                            PutCase{1, wfx::FS_FILE_NOTSUPPORTED, true},
                                            PutCase{2, wfx::FS_FILE_NOTSUPPORTED, false},
-                                           PutCase{4, wfx::FS_FILE_USERABORT, true},
-                                           PutCase{5, wfx::FS_FILE_USERABORT, true}));
+                                           PutCase{4, wfx::FS_FILE_NOTSUPPORTED, true},
+                                           PutCase{5, wfx::FS_FILE_NOTSUPPORTED, true}));
 
 }  // namespace
 
