@@ -56,7 +56,7 @@ cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYHOLD_TS
 cmake --build build/tsan --target keyhold_autolock_stress -- -j"$jobs"
 (cd build/tsan && ctest --output-on-failure -L stress)
 
-step "fuzz targets: store loader, settings file, key sequences, virtual paths (short runs)"
+step "fuzz targets: store loader, settings file, key sequences, virtual paths, exports (short runs)"
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYHOLD_FUZZ=ON \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build/fuzz --target keyhold_fuzzers -- -j"$jobs"
