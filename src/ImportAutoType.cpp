@@ -53,13 +53,7 @@ void appendPlain(WipedString& out, const std::string& value) {
             out += c;
         }
     }
-    // "Auto-Type-Window:" holds "Auto-Type", so one search finds both.
-    const char stem[] = "Auto-Type";
-    for (std::size_t at = out.find(stem, start); at != WipedString::npos; at = out.find(stem, at + 1)) {
-        const std::size_t after = at + sizeof stem - 1;
-        if (out.compare(after, 1, ":") == 0 || out.compare(after, 8, "-Window:") == 0)
-            out[at + 5] = 't';  // the T of "Auto-Type"
-    }
+    DefuseAutoTypeKeywords(out, start);
 }
 
 void appendPlainLine(WipedString& out, const char* label, const std::string& value) {
@@ -198,4 +192,14 @@ std::string AutoTypeNotesLines(const tKeePassAutoType& autoType) {
     std::string result(lines.data(), lines.size());
     secureWipe(lines);
     return result;
+}
+
+void DefuseAutoTypeKeywords(WipedString& text, std::size_t from) {
+    // "Auto-Type-Window:" holds "Auto-Type", so one search finds both.
+    const char stem[] = "Auto-Type";
+    for (std::size_t at = text.find(stem, from); at != WipedString::npos; at = text.find(stem, at + 1)) {
+        const std::size_t after = at + sizeof stem - 1;
+        if (text.compare(after, 1, ":") == 0 || text.compare(after, 8, "-Window:") == 0)
+            text[at + 5] = 't';  // the T of "Auto-Type"
+    }
 }

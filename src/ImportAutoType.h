@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "security/SecureString.h"
+
 struct tKeePassAutoType {
     struct Association {
         std::string window;
@@ -31,3 +33,8 @@ bool KeyholdSequence(const std::string& keePassSequence, std::string& converted)
 // //regular expression//, no line break, and stars only as the first and/or
 // last character.
 bool KeyholdWindowPattern(const std::string& keePassWindow);
+
+// From `from` on, "Auto-Type:" and "Auto-Type-Window:" written with a lower-case
+// t: a line that only keeps what an export said must not be read as a
+// definition of the hot key's.
+void DefuseAutoTypeKeywords(WipedString& text, std::size_t from);

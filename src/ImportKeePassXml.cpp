@@ -408,12 +408,7 @@ void appendNoteLine(WipedString& lines, const std::string& key, const std::strin
     lines.append(crLf.data(), crLf.size());
     secureWipe(crLf);
     lines += kCrLf;
-    const char stem[] = "Auto-Type";
-    for (std::size_t at = lines.find(stem, start); at != WipedString::npos; at = lines.find(stem, at + 1)) {
-        const std::size_t after = at + sizeof stem - 1;
-        if (lines.compare(after, 1, ":") == 0 || lines.compare(after, 8, "-Window:") == 0)
-            lines[at + 5] = 't';  // the T of "Auto-Type"
-    }
+    DefuseAutoTypeKeywords(lines, start);
 }
 
 void wipeAutoType(tKeePassAutoType& autoType) {

@@ -2,9 +2,13 @@
 // UTF-8 before they are read.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace importtext {
+
+// Appends the UTF-8 form of a code point.
+void appendUtf8(std::string& out, std::uint32_t cp);
 
 enum class eEncoding { eUtf8, eUtf16LE, eUtf16BE, eLatin1, eWindows1252, eUnknown };
 

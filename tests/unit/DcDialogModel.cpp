@@ -8,6 +8,8 @@
 #include <set>
 #include <sstream>
 
+#include "ImportText.h"
+
 namespace dcmodel {
 namespace {
 
@@ -23,24 +25,6 @@ std::string trim(const std::string& s) {
     const std::size_t b = s.find_first_not_of(' ');
     const std::size_t e = s.find_last_not_of(' ');
     return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
-}
-
-void appendUtf8(std::string& out, unsigned long cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 // An LFM string value: 'quoted' runs ('' for a quote) and #code characters.
@@ -69,7 +53,7 @@ bool parseString(const std::string& v, std::string& out) {
             std::size_t start = i;
             while (i < v.size() && std::isdigit(static_cast<unsigned char>(v[i]))) ++i;
             if (start == i) return false;
-            appendUtf8(out, std::stoul(v.substr(start, i - start)));
+            importtext::appendUtf8(out, static_cast<std::uint32_t>(std::stoul(v.substr(start, i - start))));
         } else {
             return false;
         }

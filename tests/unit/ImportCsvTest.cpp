@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ImportCsv.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -24,16 +25,6 @@ struct Reading {
 
 // Title, user name, password, URL, notes.
 std::vector<std::string> fieldsOf(const tImportedEntry& e) { return {e.title, e.userName, e.password, e.url, e.notes}; }
-
-std::string utf16(const std::u16string& text, bool littleEndian) {
-    std::string out = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
-    for (char16_t unit : text) {
-        const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
-        out += littleEndian ? low : high;
-        out += littleEndian ? high : low;
-    }
-    return out;
-}
 
 TEST(ImportCsvTest, RecognisesEachExportByItsHeader) {
     struct Case {

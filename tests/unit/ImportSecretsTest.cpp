@@ -17,16 +17,6 @@ namespace {
 const char* const kKeePassXcHeader =
     "\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\",\"TOTP\",\"Icon\",\"Last Modified\",\"Created\"";
 
-std::string utf16(const std::u16string& text, bool littleEndian) {
-    std::string out = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
-    for (char16_t unit : text) {
-        const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
-        out += littleEndian ? low : high;
-        out += littleEndian ? high : low;
-    }
-    return out;
-}
-
 std::string joined(const std::vector<std::string>& texts) {
     std::string all;
     for (const std::string& t : texts) all += "  " + t + "\n";

@@ -82,6 +82,18 @@ inline std::vector<std::string> childNames(TreePos parent) {
     return names;
 }
 
+// A text as UTF-16 bytes behind their byte-order mark, as an export in
+// UTF-16 holds it.
+inline std::string utf16(const std::u16string& text, bool littleEndian) {
+    std::string out = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+    for (char16_t unit : text) {
+        const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+        out += littleEndian ? low : high;
+        out += littleEndian ? high : low;
+    }
+    return out;
+}
+
 inline tTreeNode makeEntry(const std::string& title) {
     tTreeNode e;
     e.name = title;
