@@ -620,3 +620,163 @@ flow_ConsoleKeepsSecrets() {
     skip "known: without the extension API DC prints the master password typed into its input box"
   fi
 }
+
+# --- importing password exports -------------------------------------------------------
+
+# A KeePassXC export: a password with a comma and a doubled quote, notes over
+# two lines, a nested group, two entries titled alike, and the store's own
+# Gmail entry again.
+SHOP_PW='p,w "q" 1'
+FORUM_PW='F0rum!pw'
+FORUM2_PW='0ther#pw'
+# shellcheck disable=SC2016  # a dollar sign, not an expansion
+ROUTER_PW='R0uter$pw'
+CHROME_PW='Chr0me,pw "x"'
+
+write_keepassxc_export() {
+  cat >"$1" <<'CSV'
+"Group","Title","Username","Password","URL","Notes","TOTP","Icon","Last Modified","Created"
+"Root","Webshop","ann.shop","p,w ""q"" 1","https://shop.example","line one
+line two","","0","2024-01-02T10:00:00Z","2024-01-01T10:00:00Z"
+"Root/Passwords/Shop","Forum","ann.forum","F0rum!pw","https://forum.example","","","0","2024-01-02T10:00:00Z","2024-01-01T10:00:00Z"
+"Root/Passwords/Shop","Forum","ann.other","0ther#pw","https://forum.example","","","0","2024-01-02T10:00:00Z","2024-01-01T10:00:00Z"
+"Root/Passwords","Router","admin","R0uter$pw","http://192.168.1.1","","","0","2024-01-02T10:00:00Z","2024-01-01T10:00:00Z"
+"Root","Gmail","ann@example.org","Gm41l (pw) ~^+%{x}","https://mail.example.org","first line
+second line","","0","2024-01-02T10:00:00Z","2024-01-01T10:00:00Z"
+CSV
+}
+
+write_chrome_export() {
+  cat >"$1" <<'CSV'
+name,url,username,password,note
+bank.example,https://bank.example/login,ann.chrome,"Chr0me,pw ""x""",saved by Chrome
+CSV
+}
+
+# FsPutFile as DC called it, from the plug-in's log.
+log_put_file_calls() {
+  grep -rhs 'FsPutFile(' "$LOGDIR" | sed 's/^.*FsPutFile/  plug-in log: FsPutFile/' >&2 ||
+    log "the plug-in's log holds no FsPutFile call"
+}
+
+# Copies (F5) the local file under the cursor of the active panel into the
+# other panel's folder of the store; the plug-in's message is closed.
+copy_export() {
+  local name=$1 w m
+  dc_select "$name"
+  key F5
+  w=$(dc_dialog '^Copy')
+  step_shot "copy-$name"
+  key Return
+  wait_closed "$w"
+  m=$(dc_dialog '^Keyhold$')
+  step_shot "message-$name"
+  key Return
+  wait_closed "$m"
+}
+
+# Fails when any of the given texts stands in the store file in clear.
+store_hides() {
+  local s
+  for s in "$@"; do
+    if grep -qF -- "$s" "$STORE"; then fail "\"$s\" stands in the store file in clear"; fi
+  done
+}
+
+# Exports copied from a local folder into the store's Email: a KeePassXC CSV,
+# a file that is no export, and a Chrome CSV, first tried with F6 (move).
+flow_ImportExport() {
+  store_make "$MASTER" "$GMAIL"
+  local before
+  before=$(store_lines)
+  local exports="$WORK/exports"
+  mkdir -p "$exports"
+  write_keepassxc_export "$exports/keepassxc.csv"
+  write_chrome_export "$exports/chrome.csv"
+  printf 'Group,Title\nnot,an export\n' >"$exports/readme.txt"
+  local kp_sum
+  kp_sum=$(file_sum "$exports/keepassxc.csv")
+  dc_configure "$PLUGDIR/keyhold.wfx"
+  dc_start
+  open_store
+  # Left panel on the store's Email; the right one, active, on the exports.
+  key "$DC_KEY_TWO_FOLDERS"
+  dc_select "Gmail"
+  key Tab
+  dc_goto_local "$exports"
+  dc_select "keepassxc.csv"
+  step_shot exports-panel
+
+  # F5: the groups become folders below Email, the second "Forum" is
+  # numbered, the entry the store has already is not added again, and every
+  # field arrives exactly.
+  copy_export keepassxc.csv
+  local imported
+  imported=$(printf '%s\n' "$before"
+    printf '%s\n' 'folder /Email/Passwords' 'folder /Email/Passwords/Shop'
+    printf 'entry /Email/Webshop\tuser=ann.shop\tpassword=%s\turl=https://shop.example\tnotes=line one\\r\\nline two\n' "$SHOP_PW"
+    printf 'entry /Email/Passwords/Shop/Forum\tuser=ann.forum\tpassword=%s\turl=https://forum.example\tnotes=\n' "$FORUM_PW"
+    printf 'entry /Email/Passwords/Shop/Forum (2)\tuser=ann.other\tpassword=%s\turl=https://forum.example\tnotes=\n' "$FORUM2_PW"
+    printf 'entry /Email/Passwords/Router\tuser=admin\tpassword=%s\turl=http://192.168.1.1\tnotes=\n' "$ROUTER_PW")
+  expect_store "$imported"
+  store_hides "$FORUM_PW" "$FORUM2_PW" "$ROUTER_PW" ann.shop ann.forum ann.other "line two"
+  [ "$(file_sum "$exports/keepassxc.csv")" = "$kp_sum" ] || fail "the export changed or went with a copy (F5)"
+  dc_front
+  step_shot after-copy
+
+  # A file that is no export: the plug-in says nothing, DC reports that the
+  # copy failed ("Function not supported!", Skip or Abort), and the store
+  # stays as it is.
+  local txt_sum w e
+  txt_sum=$(file_sum "$exports/readme.txt")
+  dc_select "readme.txt"
+  key F5
+  w=$(dc_dialog '^Copy')
+  key Return
+  wait_closed "$w"
+  e=$(dc_dialog '^Double Commander$')
+  step_shot no-export
+  if xdotool search --onlyvisible --name '^Keyhold$' >/dev/null 2>&1; then
+    fail "the plug-in showed a message for a file that is no export"
+  fi
+  key Return
+  wait_closed "$e"
+  expect_store "$imported"
+  [ "$(file_sum "$exports/readme.txt")" = "$txt_sum" ] || fail "the file that is no export changed or went"
+
+  # F6: DC moves files only within one file system. From a local folder into
+  # a plug-in it says "Not implemented." and calls nothing, so the plug-in
+  # never sees FS_COPYFLAGS_MOVE. The user then copies the export and deletes
+  # it himself, past the trash (Shift+F8).
+  dc_select "chrome.csv"
+  key F6
+  local d
+  d=$(dc_dialog '^Double Commander$')
+  step_shot move-not-implemented
+  if xdotool search --onlyvisible --name '^Keyhold$' >/dev/null 2>&1; then
+    fail "the plug-in showed a message on F6"
+  fi
+  log "NOTE: F6 from a local folder into the plug-in: DC says \"Not implemented.\" and calls no FsPutFile"
+  key Return
+  wait_closed "$d"
+  expect_store "$imported"
+  [ -f "$exports/chrome.csv" ] || fail "the Chrome export went though nothing was moved"
+  copy_export chrome.csv
+  [ -f "$exports/chrome.csv" ] || fail "the Chrome export went with a copy (F5)"
+  dc_select "chrome.csv"
+  key shift+F8
+  d=$(dc_dialog '^Double Commander$')
+  step_shot delete-export-confirm
+  key Return
+  wait_closed "$d"
+  wait_until "$DC_WAIT" "the Chrome export to go" test ! -e "$exports/chrome.csv"
+  expect_store "$(printf '%s\n' "$imported"
+    printf 'entry /Email/bank.example\tuser=ann.chrome\tpassword=%s\turl=https://bank.example/login\tnotes=saved by Chrome\n' "$CHROME_PW")"
+  store_hides ann.chrome "saved by Chrome"
+  [ "$(file_sum "$exports/keepassxc.csv")" = "$kp_sum" ] || fail "the KeePassXC export changed or went"
+  dc_front
+  step_shot after-chrome
+  log_put_file_calls
+  quit_dc_cleanly
+  check_console "$MASTER" "$SHOP_PW" "$FORUM_PW" "$FORUM2_PW" "$ROUTER_PW" "$CHROME_PW"
+}

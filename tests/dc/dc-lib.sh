@@ -241,6 +241,16 @@ dc_goto() {
   key Return
 }
 
+# The active panel to a local folder. A path typed in a panel on the plug-in
+# stays inside the plug-in, so the panel goes to the home folder first
+# (Ctrl+Shift+Home, DC's own key), which leaves it.
+dc_goto_local() {
+  dc_front
+  key ctrl+shift+Home
+  sleep 0.3
+  dc_goto "$1"
+}
+
 # The name under the cursor of the active panel, read back through the
 # clipboard.
 dc_cursor_name() {
