@@ -177,7 +177,6 @@ private:
     std::vector<int> newPlaces_;
     std::vector<PlannedEntry> planned_;
     std::vector<TreePos> added_;
-    std::vector<tTreeNode> newFolderNodes_;
     Outcome outcome_;
 };
 
@@ -435,8 +434,9 @@ bool Importer::store() {
     {
         std::lock_guard<std::recursive_mutex> guard(navigation().mutex);
         for (auto p = added_.rbegin(); p != added_.rend(); ++p) {
+            // The entries' numbers go back with the rest of the plan.
             if ((*p)->isEntry()) nodeIcons().deleteNodeIcon((*p)->absolutePath);
-            tTreeNode::releaseUniqueNumber((*p)->uniqueNumber);
+            else tTreeNode::releaseUniqueNumber((*p)->uniqueNumber);
             ListingsLeave(*p);
             tree.erase(*p);
         }
