@@ -17,6 +17,24 @@
 namespace platform {
 namespace {
 
+// What is read of a file is overwritten before its memory is given back,
+// however the read ends: the file may be an export with passwords in clear.
+struct ReadBuffers {
+    std::string data;
+    char chunk[65536];
+    ReadBuffers() = default;
+    ReadBuffers(const ReadBuffers&) = delete;
+    ReadBuffers& operator=(const ReadBuffers&) = delete;
+    ~ReadBuffers() {
+        overwrite(data.empty() ? nullptr : &data[0], data.size());
+        overwrite(chunk, sizeof chunk);
+    }
+    static void overwrite(char* p, std::size_t n) {
+        volatile char* v = p;
+        for (std::size_t i = 0; i < n; ++i) v[i] = 0;
+    }
+};
+
 std::string folderOf(const std::string& path) {
     std::string::size_type slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
@@ -183,13 +201,14 @@ public:
             ::close(fd);
             return ReadResult::TooLarge;
         }
-        std::string data;
+        ReadBuffers read;
+        std::string& data = read.data;
         // Room for the file and the few guard bytes a reader puts behind it,
         // so that neither grows the buffer by copying it.
         data.reserve(static_cast<std::size_t>(st.st_size) + 16);
-        char buffer[65536];
+        char* buffer = read.chunk;
         for (;;) {
-            ssize_t n = ::read(fd, buffer, sizeof buffer);
+            ssize_t n = ::read(fd, buffer, sizeof read.chunk);
             if (n < 0) {
                 if (errno == EINTR) continue;
                 ::close(fd);

@@ -10,6 +10,24 @@
 namespace platform {
 namespace {
 
+// What is read of a file is overwritten before its memory is given back,
+// however the read ends: the file may be an export with passwords in clear.
+struct ReadBuffers {
+    std::string data;
+    char chunk[65536];
+    ReadBuffers() = default;
+    ReadBuffers(const ReadBuffers&) = delete;
+    ReadBuffers& operator=(const ReadBuffers&) = delete;
+    ~ReadBuffers() {
+        overwrite(data.empty() ? nullptr : &data[0], data.size());
+        overwrite(chunk, sizeof chunk);
+    }
+    static void overwrite(char* p, std::size_t n) {
+        volatile char* v = p;
+        for (std::size_t i = 0; i < n; ++i) v[i] = 0;
+    }
+};
+
 std::string lastErrorText(const char* what) {
     return std::string(what) + " (error " + std::to_string(GetLastError()) + ")";
 }
@@ -121,14 +139,15 @@ public:
             CloseHandle(h);
             return ReadResult::TooLarge;
         }
-        std::string data;
+        ReadBuffers read;
+        std::string& data = read.data;
         // Room for the file and the few guard bytes a reader puts behind it,
         // so that neither grows the buffer by copying it.
         data.reserve(static_cast<std::size_t>(before.size) + 16);
-        char buffer[65536];
+        char* buffer = read.chunk;
         for (;;) {
             DWORD n = 0;
-            if (!ReadFile(h, buffer, sizeof buffer, &n, nullptr)) {
+            if (!ReadFile(h, buffer, sizeof read.chunk, &n, nullptr)) {
                 CloseHandle(h);
                 return ReadResult::Unreadable;
             }
