@@ -70,28 +70,38 @@ inline void letGoOf(std::thread& thread) {
 // still runs in the plug-in. By the time the host gives it back, the objects
 // it was using may be gone (the host is leaving): parkIfLetGo, called where
 // such a thread comes back from the host, keeps it there, touching nothing,
-// until the process ends. The list of such threads is never freed, so that
-// it outlives every other object of the library.
+// until the process ends. The list of such threads lives in room that is
+// never freed, so that it outlives every other object of the library; it
+// takes nothing from the heap, so no block of it is left behind unreachable
+// once the library is unloaded.
 inline std::mutex& letGoRunningLock() {
-    static std::mutex* lock = new std::mutex;
+    alignas(std::mutex) static unsigned char room[sizeof(std::mutex)];
+    static std::mutex* lock = new (room) std::mutex;
     return *lock;
 }
-inline std::vector<std::thread::id>& letGoRunningThreads() {
-    static std::vector<std::thread::id>* ids = new std::vector<std::thread::id>;
-    return *ids;
+struct LetGoThreads {
+    static constexpr std::size_t kRoom = 256;  // the plug-in has three threads
+    std::thread::id ids[kRoom];
+    std::size_t count = 0;
+};
+inline LetGoThreads& letGoRunningThreads() {
+    alignas(LetGoThreads) static unsigned char room[sizeof(LetGoThreads)];
+    static LetGoThreads* threads = new (room) LetGoThreads;
+    return *threads;
 }
 inline void letGoWhileRunning(std::thread& thread) {
     if (!thread.joinable()) return;
     {
         std::lock_guard<std::mutex> guard(letGoRunningLock());
-        letGoRunningThreads().push_back(thread.get_id());
+        LetGoThreads& list = letGoRunningThreads();
+        if (list.count < LetGoThreads::kRoom) list.ids[list.count++] = thread.get_id();
     }
     thread.detach();
 }
 inline bool isLetGo() {
     std::lock_guard<std::mutex> guard(letGoRunningLock());
-    const std::vector<std::thread::id>& ids = letGoRunningThreads();
-    return std::find(ids.begin(), ids.end(), std::this_thread::get_id()) != ids.end();
+    const LetGoThreads& list = letGoRunningThreads();
+    return std::find(list.ids, list.ids + list.count, std::this_thread::get_id()) != list.ids + list.count;
 }
 inline void parkIfLetGo() {
     if (!isLetGo()) return;
