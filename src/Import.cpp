@@ -339,22 +339,22 @@ bool Importer::plan(std::string& error) {
     return true;
 }
 
-// The expiry date in the order of the DateFormat setting, which the "Expired
-// Date" column reads; its numbers are always read apart at "-".
-std::string expiryText(const tImportedEntry& e) {
+// The expiry date in the order of the DateFormat setting (`dateFormat`),
+// which the "Expired Date" column reads; its numbers are always read apart
+// at "-".
+std::string expiryText(const tImportedEntry& e, const std::string& dateFormat) {
     char year[8], month[4], day[4];
     std::snprintf(year, sizeof year, "%04d", e.expiryYear);
     std::snprintf(month, sizeof month, "%02d", e.expiryMonth);
     std::snprintf(day, sizeof day, "%02d", e.expiryDay);
-    const std::string format = settings().m_dateFormat ? settings().m_dateFormat->GetValue() : std::string();
-    if (format == "dd-mm-yyyy" || format == "dd/mm/yyyy") return std::string(day) + "-" + month + "-" + year;
+    if (dateFormat == "dd-mm-yyyy" || dateFormat == "dd/mm/yyyy") return std::string(day) + "-" + month + "-" + year;
     return std::string(year) + "-" + month + "-" + day;
 }
 
 bool Importer::encrypt(const std::function<bool(int)>& progress) {
-    // Numbers and times are handed out here, on one thread.
-    const FILETIME now = timeutil::currentFileTime();
-    const std::string nowText = timeutil::fileTimeToText(now);
+    // Numbers, times and settings are taken here, on one thread.
+    const std::string nowText = timeutil::fileTimeToText(timeutil::currentFileTime());
+    const std::string dateFormat = settings().m_dateFormat ? settings().m_dateFormat->GetValue() : std::string();
     for (PlannedEntry& e : planned_) {
         tTreeNode& node = e.node;
         node = MakeCommandNode("", eNode_File);
@@ -370,6 +370,7 @@ bool Importer::encrypt(const std::function<bool(int)>& progress) {
     for (std::size_t from = 0; from < total; from += step) {
         if (from > 0 && progress(10 + static_cast<int>(80 * from / total))) return false;
         const std::size_t count = std::min(step, total - from);
+        std::vector<tAutoTypeDefinitions> definitions(count);
         parallel::forEachIndex(count, [&](std::size_t k) {
             PlannedEntry& e = planned_[from + k];
             tImportedEntry& source = data_.entries[e.source];
@@ -382,7 +383,11 @@ bool Importer::encrypt(const std::function<bool(int)>& progress) {
             toStoreText(source.userName, text);
             security::encrypt(text, node.userName, node.userNameSalt);
             secureWipe(text);
-            toStoreText(source.notes, text);
+            // The auto-type definitions are read from the plain notes, before
+            // they are encrypted: not decrypted again.
+            toStoreText(source.notes, node.notes);
+            definitions[k] = readAutoTypeDefinitions(node);
+            text.swap(node.notes);
             security::encrypt(text, node.notes, node.notesSalt);
             secureWipe(text);
             toStoreText(source.url, text);
@@ -390,15 +395,16 @@ bool Importer::encrypt(const std::function<bool(int)>& progress) {
             secureWipe(text);
             if (source.expires()) {
                 node.expires = true;
-                node.expireTimeText = expiryText(source);
+                node.expireTimeText = expiryText(source, dateFormat);
                 security::encrypt(node.expireTimeText, node.expireTimeText, node.expireTimeSalt);
             }
             security::encrypt(node.name, node.encryptedTitle, node.titleSalt);
             node.ftCreationTime = timeutil::textToFileTime(nowText);
             node.creationTimeText = nowText;
             if (node.encrypted) security::encrypt(node.creationTimeText, node.creationTimeText, node.creationTimeSalt);
-            parseAutoTypeDefinitions(node);
         });
+        for (std::size_t k = 0; k < count; ++k)
+            applyAutoTypeDefinitions(planned_[from + k].node, std::move(definitions[k]));
     }
     return true;
 }

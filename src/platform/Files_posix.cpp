@@ -1,4 +1,5 @@
 #include "platform/Files.h"
+#include "platform/ReadBuffers.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -16,24 +17,6 @@
 
 namespace platform {
 namespace {
-
-// What is read of a file is overwritten before its memory is given back,
-// however the read ends: the file may be an export with passwords in clear.
-struct ReadBuffers {
-    std::string data;
-    char chunk[65536];
-    ReadBuffers() = default;
-    ReadBuffers(const ReadBuffers&) = delete;
-    ReadBuffers& operator=(const ReadBuffers&) = delete;
-    ~ReadBuffers() {
-        overwrite(data.empty() ? nullptr : &data[0], data.size());
-        overwrite(chunk, sizeof chunk);
-    }
-    static void overwrite(char* p, std::size_t n) {
-        volatile char* v = p;
-        for (std::size_t i = 0; i < n; ++i) v[i] = 0;
-    }
-};
 
 std::string folderOf(const std::string& path) {
     std::string::size_type slash = path.rfind('/');

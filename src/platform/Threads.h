@@ -14,7 +14,6 @@
 #include <new>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace platform {
 

@@ -284,21 +284,42 @@ TEST_F(ImportTest, AMissingFileOrFolderIsNotFound) {
     EXPECT_TRUE(messageBoxes.shown.empty());
 }
 
+// The save fails (a disk error), or another program changed the store since
+// it was read: nothing of the import stays, in the tree or in any file.
 TEST_F(ImportTest, AFailedSaveTakesEverythingBack) {
-    open();
-    files.content[local] = kCsv;
-    const std::string before = files.content[store];
-    const std::size_t nodes = TreeSize();
-    files.failWrites = true;
-    EXPECT_EQ(put("\\Mail\\export.csv"), wfx::FS_FILE_WRITEERROR);
-    EXPECT_EQ(files.content[store], before);
-    EXPECT_EQ(TreeSize(), nodes);
-    files.failWrites = false;
-    // The next change writes exactly the tree: nothing of the import.
-    EXPECT_EQ(MakeFolder("\\Later"), 1);
-    TiXmlDocument d = parsedStore();
-    EXPECT_EQ(onDisk(d, {"Mail", "Bank"}), nullptr);
-    EXPECT_NE(onDisk(d, {"Later"}), nullptr);
+    for (bool otherProgram : {false, true}) {
+        SCOPED_TRACE(otherProgram ? "another program changed the store" : "the disk refused the write");
+        open();
+        files.content[local] = kCsv;
+        std::string before = files.content[store];
+        const std::size_t nodes = TreeSize();
+        if (otherProgram) {
+            before += "\n";  // theirs
+            files.writeByOther(store, before);
+        } else {
+            files.failWrites = true;
+        }
+        messageBoxes.shown.clear();
+        EXPECT_EQ(put("\\Mail\\export.csv", wfx::FS_COPYFLAGS_MOVE), wfx::FS_FILE_WRITEERROR);
+        EXPECT_EQ(files.content[store], before);
+        // Only "Reload Database" is new, offered when another program wrote.
+        EXPECT_EQ(TreeSize(), nodes + (otherProgram ? 1 : 0));
+        EXPECT_EQ(list("\\Mail"), (std::vector<std::string>{"[New Entry]", "Gmail"}));
+        EXPECT_TRUE(files.content.count(local)) << "the export stays";
+        ASSERT_EQ(messageBoxes.shown.size(), 1u) << "the store says why, once";
+        if (otherProgram) EXPECT_TRUE(holds(messageBoxes.shown[0].text, "changed by another program"));
+        files.failWrites = false;
+        if (!otherProgram) {
+            // The next change writes exactly the tree: nothing of the import.
+            EXPECT_EQ(MakeFolder("\\Later"), 1);
+            TiXmlDocument d = parsedStore();
+            EXPECT_EQ(onDisk(d, {"Mail", "Bank"}), nullptr);
+            EXPECT_NE(onDisk(d, {"Later"}), nullptr);
+        }
+        xmlData().resetForTesting();
+        resetTreeForTesting();
+        theApp().m_masterPassword.clear();
+    }
 }
 
 TEST_F(ImportTest, MoveDeletesTheExportOnlyWhenEverythingIsInTheStore) {
